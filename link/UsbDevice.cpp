@@ -1,0 +1,136 @@
+#include "UsbDevice.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "Crc16.h"
+#include "Frame.h"
+#include "LinkTexts.h"
+
+namespace morvak {
+
+void CUsbDevice::SetTransport(std::unique_ptr<ITransport> transport) { m_transport = std::move(transport); }
+
+uint32_t CUsbDevice::Open() { return m_transport ? m_transport->Open() : OPEN_NO_DEVICE; }
+
+void CUsbDevice::Close() {
+  if (m_transport) m_transport->Close();
+}
+
+uint32_t CUsbDevice::Read(uint8_t* buffer, uint32_t length) {
+  if (!m_transport) return IO_FAILED;
+  uint32_t done = 0;
+  while (length - done > MAX_TRANSFER_SIZE) {
+    if (!m_transport->Read(buffer + done, MAX_TRANSFER_SIZE)) return IO_FAILED;
+    done += MAX_TRANSFER_SIZE;
+  }
+  return m_transport->Read(buffer + done, length - done) ? READ_DONE : IO_FAILED;
+}
+
+uint32_t CUsbDevice::Write(const uint8_t* buffer, uint32_t length) {
+  if (!m_transport) return IO_FAILED;
+  uint32_t done = 0;
+  for (;;) {
+    if (m_bAbort.load() != 0) return IO_FAILED;
+    const uint32_t chunk = length - done > MAX_TRANSFER_SIZE ? MAX_TRANSFER_SIZE : length - done;
+    if (!m_transport->Write(buffer + done, chunk)) return IO_FAILED;
+    done += chunk;
+    if (done == length) return WRITE_DONE;
+  }
+}
+
+void CUsbDevice::SetLastError(const char* text) { std::snprintf(m_szLastError, sizeof m_szLastError, "%s", text); }
+
+uint32_t CUsbDevice::WriteFrame(uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2) {
+  uint8_t bytes[FRAME_SIZE];
+  PackFrame(Frame{magic, code, param1, param2}, bytes);
+  return Write(bytes, FRAME_SIZE);
+}
+
+int CUsbDevice::SimpleExchange(uint32_t code, uint32_t param1, uint32_t param2, uint32_t expectedReport,
+                               const char* mismatchText) {
+  if (WriteFrame(COMMAND_MAGIC, code, param1, param2) != WRITE_DONE) {
+    SetLastError(texts::kWriteFailed);
+    return 0;
+  }
+  uint8_t bytes[FRAME_SIZE];
+  if (Read(bytes, FRAME_SIZE) != READ_DONE) {
+    SetLastError(texts::kReadFailed);
+    return 0;
+  }
+  const Frame answer = UnpackFrame(bytes);
+  if (answer.magic != COMMAND_MAGIC || answer.code != expectedReport) {
+    SetLastError(mismatchText);
+    return 0;
+  }
+  return 1;
+}
+
+int CUsbDevice::ProbeLoader() { return SimpleExchange(CMD_PING, 0, 0, REPORT_ACK, texts::kNotRecognized); }
+
+int CUsbDevice::SetRamType() {
+  return SimpleExchange(CMD_SET_RAM_TYPE, 0, 0, REPORT_ACK, texts::kReturnedCommand);
+}
+
+int CUsbDevice::SendConfig(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+  return SimpleExchange(CMD_CONFIG_A, a, b, REPORT_ACK, texts::kReturnedCommand) &&
+                 SimpleExchange(CMD_CONFIG_B, c, d, REPORT_ACK, texts::kReturnedCommand)
+             ? 1
+             : 0;
+}
+
+int CUsbDevice::RunProgram() {
+  if (WriteFrame(COMMAND_MAGIC, CMD_RUN, 0, 0) != WRITE_DONE) {
+    SetLastError(texts::kWriteFailed);
+    return 0;
+  }
+  return 1;
+}
+
+uint32_t CUsbDevice::EndTransfer() { return WriteFrame(COMMAND_MAGIC, CMD_END_TRANSFER, 0, 0); }
+
+int CUsbDevice::SendBlock(uint32_t address, uint32_t length, const uint8_t* data, uint32_t kind,
+                          int checksumFlag) {
+  uint8_t bytes[FRAME_SIZE];
+  // The payload does not change between attempts: one checksum serves them all.
+  uint32_t crc = 0;
+  bool crcKnown = false;
+  for (int attempt = 0; attempt < SEND_BLOCK_ATTEMPTS; ++attempt) {
+    if (WriteFrame(DATA_MAGIC, kind, address, length) != WRITE_DONE || Write(data, length) != WRITE_DONE) {
+      SetLastError(texts::kWriteFailed);
+      return 0;
+    }
+    if (Read(bytes, FRAME_SIZE) != READ_DONE) {
+      SetLastError(texts::kReadFailed);
+      return 0;
+    }
+    Frame answer = UnpackFrame(bytes);
+    if (answer.magic != COMMAND_MAGIC || answer.code != REPORT_ACK) {
+      SetLastError(texts::kNotRecognized);
+      return 0;
+    }
+    if (checksumFlag == 0) return 1;
+    if (!crcKnown) {
+      crc = Crc16(data, length);
+      crcKnown = true;
+    }
+    if (WriteFrame(COMMAND_MAGIC, CMD_GET_CRC, 0, 0) != WRITE_DONE) {
+      SetLastError(texts::kWriteFailed);
+      return 0;
+    }
+    if (Read(bytes, FRAME_SIZE) != READ_DONE) {
+      SetLastError(texts::kReadFailed);
+      return 0;
+    }
+    answer = UnpackFrame(bytes);
+    if (answer.magic != COMMAND_MAGIC || answer.code != REPORT_CRC) {
+      SetLastError(texts::kReturnedCommand);
+      return 0;
+    }
+    if (answer.param1 == crc) return 1;
+  }
+  SetLastError(texts::kCrcFailure);
+  return 0;
+}
+
+}  // namespace morvak

@@ -1,0 +1,64 @@
+#pragma once
+// CUsbDevice: the channel to the handset and the framed command exchanges on it.
+// It does the chunking into transfers of at most 65,536 bytes, honours the
+// stop flag, and keeps the text of the last failed exchange.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "Transport.h"
+
+namespace morvak {
+
+inline constexpr uint32_t READ_DONE = 0xFEEDBEEFu;
+inline constexpr uint32_t WRITE_DONE = 0xFEEDDEADu;
+inline constexpr uint32_t IO_FAILED = 0xFFFFFFFFu;
+// Open's results are the transport's (OPEN_CONNECTED and the codes of Transport.h).
+
+// Attempts of one data block before "Error CRC failure.": only a checksum
+// mismatch leads to another attempt.
+inline constexpr int SEND_BLOCK_ATTEMPTS = 4;
+
+class CUsbDevice {
+ public:
+  CUsbDevice() = default;
+  CUsbDevice(const CUsbDevice&) = delete;
+  CUsbDevice& operator=(const CUsbDevice&) = delete;
+
+  // Nonzero makes every later Write fail before it writes anything. Written by
+  // the window's thread (Start, Stop), read by the worker.
+  std::atomic<int32_t> m_bAbort{0};
+  // Text of the last failed exchange; replaced on every failure, kept on success.
+  char m_szLastError[256] = {};
+
+  // The byte channel beneath; the device owns it. Without one, Open finds nothing.
+  void SetTransport(std::unique_ptr<ITransport> transport);
+  ITransport* GetTransport() const { return m_transport.get(); }
+
+  uint32_t Open();
+  void Close();
+  // Chunked transfers: READ_DONE / WRITE_DONE or IO_FAILED. A length of 0 makes
+  // one transfer of 0 bytes. Write tests m_bAbort before every chunk, the last
+  // included; Read looks at no flag.
+  uint32_t Read(uint8_t* buffer, uint32_t length);
+  uint32_t Write(const uint8_t* buffer, uint32_t length);
+
+  // Exchanges: 1 for success, 0 for failure with the reason in m_szLastError.
+  int ProbeLoader();
+  int SendBlock(uint32_t address, uint32_t length, const uint8_t* data, uint32_t kind, int checksumFlag);
+  int RunProgram();
+  int SetRamType();
+  int SendConfig(uint32_t a, uint32_t b, uint32_t c, uint32_t d);
+  // The Write result; sets no text.
+  uint32_t EndTransfer();
+
+ private:
+  uint32_t WriteFrame(uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2);
+  int SimpleExchange(uint32_t code, uint32_t param1, uint32_t param2, uint32_t expectedReport,
+                     const char* mismatchText);
+  void SetLastError(const char* text);
+
+  std::unique_ptr<ITransport> m_transport;
+};
+
+}  // namespace morvak

@@ -1,0 +1,108 @@
+#include "ProfileFile.h"
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+namespace morvak {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view Trim(std::string_view s) {
+  const char* ws = " \t\r\n\f\v";
+  const size_t b = s.find_first_not_of(ws);
+  if (b == std::string_view::npos) return {};
+  const size_t e = s.find_last_not_of(ws);
+  return s.substr(b, e - b + 1);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+CProfileFile CProfileFile::Load(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return FromText(text.str());
+}
+
+CProfileFile CProfileFile::FromText(std::string_view text) {
+  CProfileFile profile;
+  std::string section;
+  bool inSection = false;
+  while (!text.empty()) {
+    const size_t eol = text.find('\n');
+    std::string_view line = Trim(text.substr(0, eol));
+    text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      const size_t close = line.find(']');
+      if (close == std::string_view::npos) continue;
+      section = Lower(Trim(line.substr(1, close - 1)));
+      inSection = true;
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (!inSection || eq == std::string_view::npos) continue;
+    profile.m_entries.push_back({section, Lower(Trim(line.substr(0, eq))), std::string(Trim(line.substr(eq + 1)))});
+  }
+  return profile;
+}
+
+std::optional<std::string> CProfileFile::GetString(std::string_view section, std::string_view key) const {
+  const std::string s = Lower(section);
+  const std::string k = Lower(key);
+  for (const Entry& e : m_entries) {
+    if (e.section == s && e.key == k) {
+      std::string_view v = e.value;
+      // Windows strips one pair of surrounding quotes.
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      return std::string(v);
+    }
+  }
+  return std::nullopt;
+}
+
+uint32_t ParseProfileNumber(std::string_view text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  uint32_t value = 0;
+  if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    for (i += 2; i < text.size() && HexDigit(text[i]) >= 0; ++i)
+      value = value * 16u + static_cast<uint32_t>(HexDigit(text[i]));
+  } else {
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+      value = value * 10u + static_cast<uint32_t>(text[i] - '0');
+  }
+  return negative ? 0u - value : value;
+}
+
+uint32_t CProfileFile::GetInt(std::string_view section, std::string_view key, uint32_t defaultValue) const {
+  const std::optional<std::string> value = GetString(section, key);
+  if (!value || value->empty()) return defaultValue;
+  return ParseProfileNumber(*value);
+}
+
+uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key, uint32_t defaultValue,
+                              const std::string& path) {
+  return CProfileFile::Load(path).GetInt(section, key, defaultValue);
+}
+
+}  // namespace morvak

@@ -1,0 +1,97 @@
+#pragma once
+// CFlashRun: the state of one flashing run and the run itself, free of any
+// window toolkit. The main dialog derives from it (the dialog stays the home
+// of the run state) and the console front end uses it too. The run talks to
+// its window only through the IMessageTarget calls, which the deriving class
+// implements, and through EnableControl at the very end of a run.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "DownloadFile.h"
+#include "FileLoader.h"
+#include "MessageTarget.h"
+#include "TargetLink.h"
+
+namespace morvak {
+
+inline constexpr int FLASH_TYPE_NAND = 0;
+inline constexpr int FLASH_TYPE_ONENAND = 1;
+inline constexpr uint32_t PROGRAMMER_LOAD_ADDRESS = 0x10000000u;
+inline constexpr uint32_t FILE_SIZE_LIMIT = 0x10000000u;  // exclusive
+inline constexpr uint32_t IMAGE_BUFFER_MIN = 0x120000u;
+inline constexpr int IDC_START_FLASHING = 1006;
+inline constexpr int IDC_STOP_FLASHING = 1007;
+
+class CFlashRun : public IMessageTarget {
+ public:
+  CFlashRun();
+  ~CFlashRun() override;
+  CFlashRun(const CFlashRun&) = delete;
+  CFlashRun& operator=(const CFlashRun&) = delete;
+
+  // --- Run members. The window writes the first two; Start writes the rest
+  // before the worker exists, and the worker only reads them afterwards.
+  std::string m_strImagePath;
+  int m_nFlashType = FLASH_TYPE_NAND;
+  int m_bRawImage = 0;
+  uint32_t m_nRawFileSize = 0;
+  uint32_t m_nBinaryRegionSize = 0;
+  uint32_t m_nReservedSize = 0;
+  uint32_t m_nRecordCount = 0;
+  int m_bCrcEnable = 1;
+  int m_bEraseReserved = 0;
+  DownloadFile m_bootFile;
+  DownloadFile m_programFile;
+  DownloadFile m_imageFile;
+  CFileLoader m_imageLoader;
+  CTargetLink m_link;
+  // The executable's directory with its trailing '/', where file/ lives.
+  std::string m_strModuleDirectory;
+
+  // --- Start (window thread). Everything Start does that is not a control:
+  // clears the stop flags, reads the configuration, builds the paths and checks
+  // the image for the flash type in m_nFlashType. True when a run may start;
+  // otherwise false, with the line to show in `line` (empty: show nothing).
+  bool ApplyStartSettings(bool eraseReserved, std::string& line);
+  // Starts the worker on FlashThreadProc. False while an earlier worker is
+  // still alive: one set of run state allows one run at a time.
+  bool StartWorker();
+  bool WorkerAlive() const { return m_bWorkerAlive.load(); }
+  // Waits for a worker that has been started, if any, to return.
+  void JoinWorker();
+  // What "Stop flashing" does to the link: ends the wait for the device and
+  // makes every later write fail. A pending read goes on.
+  void RequestStop();
+  // For the end of the program: stops, ends a pending read, joins the worker.
+  void Shutdown();
+
+  // --- The worker (worker thread only).
+  static unsigned FlashThreadProc(void* param);
+  int RunFlashing();
+  int CheckImageFile();
+  int LoadProgrammer();
+  int PrepareTarget();
+  int FlashImage();
+  void ReportLoadError(const CFileLoader& loader, const char* path);
+  void PostStatus(const std::string& text);
+
+  // --- Image scans on m_strImagePath (window thread, inside Start).
+  int CountImageRecords(int32_t offset);
+  int FindReservedSize(int32_t offset);
+
+ protected:
+  // Sets a control's enabled state at the end of a run, from the worker; the
+  // window waits until it is done, like a cross-thread SendMessage. The run
+  // state itself has no controls: the default does nothing.
+  virtual void EnableControl(int id, bool enable);
+  // The worker has returned from FlashThreadProc's run (after the buttons were set).
+  virtual void OnWorkerFinished() {}
+
+ private:
+  std::thread m_worker;
+  std::atomic<bool> m_bWorkerAlive{false};
+};
+
+}  // namespace morvak
