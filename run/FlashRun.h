@@ -49,6 +49,8 @@ class CFlashRun : public IMessageTarget {
   CTargetLink m_link;
   // The executable's directory with its trailing '/', where file/ lives.
   std::string m_strModuleDirectory;
+  // The chip's ASIC ID as the last successful boot read it.
+  uint8_t m_asicId[ASIC_ID_SIZE] = {};
 
   // --- Start (window thread). Everything Start does that is not a control:
   // clears the stop flags, reads the configuration, builds the paths and checks
@@ -90,6 +92,9 @@ class CFlashRun : public IMessageTarget {
   virtual void OnWorkerFinished() {}
 
  private:
+  // The image path as Start took it: the window may rewrite m_strImagePath
+  // while the run goes on.
+  std::string m_strRunImagePath;
   std::thread m_worker;
   std::atomic<bool> m_bWorkerAlive{false};
 };

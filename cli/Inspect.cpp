@@ -1,0 +1,78 @@
+#include "Inspect.h"
+
+#include <cinttypes>
+#include <memory>
+
+#include "ConsoleRun.h"
+#include "ImageFormat.h"
+#include "ModuleDirectory.h"
+#include "ProfileFile.h"
+#include "RunConfig.h"
+
+namespace morvak::cli {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Lists the records of an image whose header stands at `offset`, seeking past
+// their data as the scans do.
+void PrintRecords(std::FILE* out, const std::string& path, uint32_t offset) {
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+  uint8_t bytes[IMAGE_HEADER_SIZE];
+  if (!f || fseeko(f.get(), offset, SEEK_SET) != 0 || std::fread(bytes, 1, sizeof bytes, f.get()) != sizeof bytes)
+    return;
+  ImageHeader header;
+  UnpackImageHeader(header, bytes);
+  std::fprintf(out, "header words: 0x%08" PRIX32 " 0x%08" PRIX32 "\n", header.word1, header.word2);
+  std::fprintf(out, "records (address, length):\n");
+  for (;;) {
+    if (std::fread(bytes, 1, IMAGE_RECORD_SIZE, f.get()) != IMAGE_RECORD_SIZE) return;
+    const ImageRecord record = UnpackImageRecord(bytes);
+    if (record.IsTerminator()) return;
+    std::fprintf(out, "  0x%08" PRIX32 " %" PRIu32 "%s\n", record.address, record.length,
+                 record.length == 0 ? " (no data)" : "");
+    if (fseeko(f.get(), record.length, SEEK_CUR) != 0) return;
+  }
+}
+
+}  // namespace
+
+int RunInspect(const InspectOptions& options, std::FILE* out) {
+  CConsoleRun run(out, nullptr, false);
+  run.m_strImagePath = options.image;
+  run.m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
+  std::string line;
+  if (!run.ApplyStartSettings(false, line)) {
+    std::fprintf(out, "%s\n", line.c_str());
+    return 1;
+  }
+  const RunConfig config =
+      ReadRunConfig(CProfileFile::Load(ModuleRelativePath(run.m_strModuleDirectory, kConfigFileName)), run.m_nFlashType);
+  const bool withEboot = run.m_nRawFileSize != config.withoutEboot.rawFileSize ||
+                         run.m_nBinaryRegionSize != config.withoutEboot.binaryRegionSize;
+  std::fprintf(out, "image: %s\n", options.image.c_str());
+  std::fprintf(out, "flash type: %s (section %s)\n", options.oneNand ? "OneNAND" : "NAND",
+               FlashSection(run.m_nFlashType));
+  if (run.m_bRawImage != 0) {
+    std::fprintf(out, "type: raw (the extension after the last dot is \"raw\")\n");
+    std::fprintf(out, "size pair: %s (the file is %s RawFileSize_WithoutEboot, %" PRIu32 " bytes)\n",
+                 withEboot ? "WithEboot" : "WithoutEboot", withEboot ? "longer than" : "no longer than",
+                 config.withoutEboot.rawFileSize);
+  } else {
+    std::fprintf(out, "type: img (the extension after the last dot is not \"raw\")\n");
+    std::fprintf(out, "size pair: %s (the image header stands at offset %" PRIu32 ")\n",
+                 withEboot ? "WithEboot" : "WithoutEboot", run.m_nRawFileSize);
+  }
+  std::fprintf(out, "raw part: %" PRIu32 " bytes\nbinary region: %" PRIu32 " bytes\n", run.m_nRawFileSize,
+               run.m_nBinaryRegionSize);
+  if (run.m_bRawImage == 0) {
+    PrintRecords(out, options.image, run.m_nRawFileSize);
+    std::fprintf(out, "record count: %" PRIu32 "\n", run.m_nRecordCount);
+  }
+  std::fprintf(out, "reserved size: %" PRIu32 " bytes\n", run.m_nReservedSize);
+  return 0;
+}
+
+}  // namespace morvak::cli

@@ -1,0 +1,87 @@
+#include "FlashRun.h"
+
+#include <chrono>
+
+#include "Format.h"
+#include "ModuleDirectory.h"
+#include "RunTexts.h"
+#include "WindowMessages.h"
+
+namespace morvak {
+
+CFlashRun::CFlashRun() : m_strModuleDirectory(GetModuleDirectory()) { m_link.m_pOwner = this; }
+
+CFlashRun::~CFlashRun() {
+  // A deriving class ends its worker before its own members go; this is the
+  // last guard, for a run state that was never shown in a window.
+  if (m_worker.joinable()) {
+    RequestStop();
+    if (ITransport* t = m_link.m_device.GetTransport()) t->Interrupt();
+    m_worker.join();
+  }
+  delete[] m_programFile.data;
+  delete[] m_imageFile.data;
+}
+
+void CFlashRun::PostStatus(const std::string& text) { PostStatusLine(text); }
+
+void CFlashRun::EnableControl(int, bool) {}
+
+bool CFlashRun::StartWorker() {
+  // The worker's last act after it has given the buttons back is to clear the
+  // flag, so a Start that comes right then waits a moment instead of failing.
+  for (int i = 0; i < 200 && m_bWorkerAlive.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (m_bWorkerAlive.load()) return false;
+  if (m_worker.joinable()) m_worker.join();
+  m_bWorkerAlive.store(true);
+  m_worker = std::thread([this] { FlashThreadProc(this); });
+  return true;
+}
+
+void CFlashRun::JoinWorker() {
+  if (m_worker.joinable()) m_worker.join();
+}
+
+void CFlashRun::RequestStop() {
+  m_link.m_bCancelWait.store(1);
+  m_link.m_device.m_bAbort.store(1);
+}
+
+void CFlashRun::Shutdown() {
+  RequestStop();
+  if (ITransport* t = m_link.m_device.GetTransport()) t->Interrupt();
+  JoinWorker();
+}
+
+unsigned CFlashRun::FlashThreadProc(void* param) {
+  CFlashRun* run = static_cast<CFlashRun*>(param);
+  const int result = run->RunFlashing();
+  run->PostWindowMessage(result != 0 ? WM_RUN_SUCCEEDED : WM_RUN_FAILED, 0, 0);
+  // The channels of this run are released here, so that the next run opens
+  // the handset afresh (it may have been re-plugged).
+  run->m_link.m_device.Close();
+  run->EnableControl(IDC_STOP_FLASHING, false);
+  run->EnableControl(IDC_START_FLASHING, true);
+  run->OnWorkerFinished();
+  run->m_bWorkerAlive.store(false);
+  return 0;
+}
+
+int CFlashRun::RunFlashing() {
+  PostWindowMessage(WM_SYNC_FIELDS, 1, 0);
+  PostStatus(Format(texts::kReadInputFile, m_strRunImagePath.c_str()));
+  if (CheckImageFile() == 0) return 0;
+  if (LoadProgrammer() == 0) return 0;
+  if (PrepareTarget() == 0) {
+    delete[] m_programFile.data;
+    m_programFile.data = nullptr;
+    return 0;
+  }
+  PostStatus(Format(texts::kFileAlreadyDownloaded, m_bootFile.path));
+  const int result = FlashImage();
+  delete[] m_programFile.data;
+  m_programFile.data = nullptr;
+  return result;
+}
+
+}  // namespace morvak

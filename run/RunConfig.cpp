@@ -1,0 +1,29 @@
+#include "RunConfig.h"
+
+namespace morvak {
+
+const char* FlashSection(int flashType) { return flashType == 0 ? kNandSection : kOneNandSection; }
+
+const char* ProgrammerFileName(int flashType) { return flashType == 0 ? kNandProgrammerName : kOneNandProgrammerName; }
+
+RunConfig ReadRunConfig(const CProfileFile& profile, int flashType) {
+  const bool nand = flashType == 0;
+  const char* section = FlashSection(flashType);
+  RunConfig config;
+  config.crcEnable = profile.GetInt(kParamsSection, "CRCEnable", 1);
+  config.downloadRaw = profile.GetInt(kParamsSection, "DownloadRaw", 0);
+  config.withoutEboot.rawFileSize = profile.GetInt(section, "RawFileSize_WithoutEboot", nand ? 0xC0000u : 0x20000u);
+  config.withoutEboot.binaryRegionSize =
+      profile.GetInt(section, "BinaryRegionSize_WithoutEboot", nand ? 0xC0000u : 0x20000u);
+  config.withEboot.rawFileSize = profile.GetInt(section, "RawFileSize_WithEboot", nand ? 0x100000u : 0x60000u);
+  config.withEboot.binaryRegionSize =
+      profile.GetInt(section, "BinaryRegionSize_WithEboot", nand ? 0x120000u : 0x80000u);
+  return config;
+}
+
+bool IsRawImagePath(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  return dot != std::string::npos && path.compare(dot + 1, std::string::npos, "raw") == 0;
+}
+
+}  // namespace morvak

@@ -1,0 +1,43 @@
+#pragma once
+// The run's configuration file "file/LURRA.ini" and the names beside the
+// executable. Every value is read afresh at each Start; the file is never written.
+#include <cstdint>
+#include <string>
+
+#include "ProfileFile.h"
+
+namespace morvak {
+
+inline constexpr const char* kConfigFileName = "file\\LURRA.ini";
+inline constexpr const char* kBootFileName = "file\\2ND.nb0";
+inline constexpr const char* kNandProgrammerName = "file\\NANDOUT.nb0";
+inline constexpr const char* kOneNandProgrammerName = "file\\OneNANDOUT.nb0";
+// The longest name, "file\OneNANDOUT.nb0", and its NUL must fit a 256-byte field.
+inline constexpr unsigned kModuleDirectoryLimit = 236;
+
+inline constexpr const char* kParamsSection = "LURRA_PARAMS";
+inline constexpr const char* kNandSection = "LURRA_NAND";
+inline constexpr const char* kOneNandSection = "LURRA_OneNAND";
+
+struct SizePair {
+  uint32_t rawFileSize = 0;
+  uint32_t binaryRegionSize = 0;
+};
+
+struct RunConfig {
+  uint32_t crcEnable = 1;
+  uint32_t downloadRaw = 0;
+  SizePair withoutEboot;  // chosen when the image header stands at its raw size
+  SizePair withEboot;
+};
+
+// The section is LURRA_NAND for flash type 0 and LURRA_OneNAND for any other.
+const char* FlashSection(int flashType);
+const char* ProgrammerFileName(int flashType);
+RunConfig ReadRunConfig(const CProfileFile& profile, int flashType);
+
+// A file is a raw image when the text after the last dot of its path is
+// exactly "raw" (case-sensitive); every other file is an .img.
+bool IsRawImagePath(const std::string& path);
+
+}  // namespace morvak

@@ -1,0 +1,129 @@
+// The first three run steps: the image check, the programmer, the boot.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "FlashRun.h"
+#include "Format.h"
+#include "RunTexts.h"
+
+namespace morvak {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+void CFlashRun::ReportLoadError(const CFileLoader& loader, const char* path) {
+  const char* format = texts::kFileIsEmpty;
+  switch (loader.GetError()) {
+    case LOAD_ERR_OPEN:
+      format = texts::kFopenFailed;
+      break;
+    case LOAD_ERR_READ:
+      format = texts::kFreadFailed;
+      break;
+    case LOAD_ERR_SEEK:
+      format = texts::kFseekFailed;
+      break;
+    case LOAD_ERR_GETPOS:
+      format = texts::kFgetposFailed;
+      break;
+    default:
+      break;
+  }
+  PostStatus(Format(format, path));
+}
+
+int CFlashRun::CheckImageFile() {
+  // The dialog's loader starts every run as a newly built one.
+  m_imageLoader = CFileLoader();
+  m_imageLoader.SetFileType(FILE_TYPE_PLAIN);
+  const std::string& path = m_strRunImagePath;
+  if (path.empty() || path.size() > DOWNLOAD_PATH_SIZE - 1) {
+    PostStatus(Format(texts::kFileNameTooLong, path.c_str()));
+    return 0;
+  }
+  std::memcpy(m_imageFile.path, path.c_str(), path.size() + 1);
+  m_imageFile.size = m_imageLoader.GetSize(m_imageFile.path);
+  if (m_imageFile.size == 0 || m_imageFile.size == 0xFFFFFFFFu) {
+    ReportLoadError(m_imageLoader, m_imageFile.path);
+    return 0;
+  }
+  if (m_imageFile.size >= FILE_SIZE_LIMIT) {
+    PostStatus(Format(texts::kInvalidFileSize, m_imageFile.path));
+    return 0;
+  }
+  return 1;
+}
+
+int CFlashRun::LoadProgrammer() {
+  CFileLoader loader;
+  loader.SetFileType(FILE_TYPE_PLAIN);
+  m_programFile.size = loader.GetSize(m_programFile.path);
+  if (m_programFile.size == 0 || m_programFile.size == 0xFFFFFFFFu) {
+    ReportLoadError(loader, m_programFile.path);
+    return 0;
+  }
+  if (m_programFile.size >= FILE_SIZE_LIMIT) {
+    PostStatus(Format(texts::kInvalidFileSize, m_programFile.path));
+    return 0;
+  }
+  m_programFile.data = new (std::nothrow) uint8_t[m_programFile.size];
+  if (m_programFile.data == nullptr) {
+    PostStatus(Format(texts::kRamSpaceEmpty, m_programFile.path));
+    return 0;
+  }
+  if (loader.Load(m_programFile.data, m_programFile.path) == 0) {
+    PostStatus(Format(texts::kFreadFileFailed, m_programFile.path));
+    delete[] m_programFile.data;
+    m_programFile.data = nullptr;
+    return 0;
+  }
+  return 1;
+}
+
+int CFlashRun::PrepareTarget() {
+  const char* path = m_bootFile.path;
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+  if (!file) {
+    PostStatus(Format(texts::kFopenFailed, path));
+    return 0;
+  }
+  off_t end = -1;
+  if (fseeko(file.get(), 0, SEEK_END) == 0) end = ftello(file.get());
+  // A loader of 4 GiB or more is no loader: it must not pass as its low 32 bits.
+  if (end <= 0 || static_cast<uint64_t>(end) > 0xFFFFFFFFu) {
+    PostStatus(Format(texts::kInvalidFile, path));
+    return 0;
+  }
+  const uint32_t length = static_cast<uint32_t>(end);
+  std::unique_ptr<uint8_t[]> loader(new (std::nothrow) uint8_t[length]);
+  if (!loader) {
+    PostStatus(Format(texts::kMallocFailedPath, path));
+    return 0;
+  }
+  // A loader that cannot be read whole is not sent half-read.
+  if (fseeko(file.get(), 0, SEEK_SET) != 0 || std::fread(loader.get(), 1, length, file.get()) != length) {
+    PostStatus(Format(texts::kFreadFailed, path));
+    return 0;
+  }
+  file.reset();
+  const int booted = m_link.BootTarget(loader.get(), length, m_asicId);
+  loader.reset();
+  if (booted == 0) {
+    PostStatus(Format(texts::kDownloadFileToDeviceFailed, path));
+    return 0;
+  }
+  PostStatus(texts::kConfiguringSdram);
+  if (m_link.SetRamType() == 0) {
+    PostStatus(texts::kInitDdrFailed);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace morvak

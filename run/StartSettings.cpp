@@ -1,0 +1,114 @@
+// What "Start flashing" does that is not a control: the configuration, the
+// paths, and the image checks that choose the size pair.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "FlashRun.h"
+#include "Format.h"
+#include "ImageFormat.h"
+#include "ModuleDirectory.h"
+#include "ProfileFile.h"
+#include "RunConfig.h"
+#include "RunTexts.h"
+
+namespace morvak {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Copies a path into a 256-byte field; false when it does not fit.
+bool SetPath(char (&field)[DOWNLOAD_PATH_SIZE], const std::string& path) {
+  if (path.size() >= DOWNLOAD_PATH_SIZE) return false;
+  std::memcpy(field, path.c_str(), path.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
+  line.clear();
+  if (m_strImagePath.empty()) return false;
+  m_link.m_bCancelWait.store(0);
+  m_link.m_device.m_bAbort.store(0);
+
+  // The three paths share one directory; refuse rather than cut any of them.
+  m_programFile.loadAddress = PROGRAMMER_LOAD_ADDRESS;
+  const std::string configPath = ModuleRelativePath(m_strModuleDirectory, kConfigFileName);
+  if (configPath.size() >= DOWNLOAD_PATH_SIZE ||
+      !SetPath(m_programFile.path, ModuleRelativePath(m_strModuleDirectory, ProgrammerFileName(m_nFlashType))) ||
+      !SetPath(m_bootFile.path, ModuleRelativePath(m_strModuleDirectory, kBootFileName))) {
+    line = Format(texts::kDirectoryTooLong, kModuleDirectoryLimit, m_strModuleDirectory.c_str());
+    return false;
+  }
+
+  const CProfileFile profile = CProfileFile::Load(configPath);
+  const RunConfig config = ReadRunConfig(profile, m_nFlashType);
+  m_bCrcEnable = static_cast<int>(config.crcEnable);
+  m_bEraseReserved = eraseReserved ? 1 : 0;
+
+  const size_t dot = m_strImagePath.rfind('.');
+  if (dot == std::string::npos) {
+    line = texts::kInvalidDownloadFile;
+    return false;
+  }
+  const char* path = m_strImagePath.c_str();
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+  if (!file) {
+    line = Format(texts::kOpenFileFailed, path);
+    return false;
+  }
+
+  if (IsRawImagePath(m_strImagePath)) {
+    m_bRawImage = 1;
+    // A file of 4 GiB or more must not pass as its low 32 bits: it counts as
+    // too large, takes the larger pair here, and the run refuses its size.
+    uint64_t length = 0;
+    if (fseeko(file.get(), 0, SEEK_END) == 0) {
+      const off_t end = ftello(file.get());
+      length = end > 0 ? static_cast<uint64_t>(end) : 0;
+    }
+    file.reset();
+    const uint32_t length32 = length > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(length);
+    const bool withEboot = length32 > config.withoutEboot.rawFileSize;
+    const SizePair& pair = withEboot ? config.withEboot : config.withoutEboot;
+    m_nRawFileSize = pair.rawFileSize;
+    m_nBinaryRegionSize = pair.binaryRegionSize;
+    // Nothing in a raw image gives a reserved size: send a defined 0 rather
+    // than whatever the last .img left.
+    m_nReservedSize = 0;
+  } else {
+    m_bRawImage = 0;
+    uint8_t bytes[IMAGE_HEADER_SIZE];
+    if (fseeko(file.get(), static_cast<off_t>(config.withoutEboot.rawFileSize), SEEK_SET) != 0 ||
+        std::fread(bytes, 1, sizeof bytes, file.get()) != sizeof bytes) {
+      line = Format(texts::kFreadFileFailed, path);
+      return false;
+    }
+    file.reset();
+    ImageHeader header;
+    UnpackImageHeader(header, bytes);
+    const SizePair& pair = HasImageSignature(header) ? config.withoutEboot : config.withEboot;
+    m_nRawFileSize = pair.rawFileSize;
+    m_nBinaryRegionSize = pair.binaryRegionSize;
+    const int32_t offset = static_cast<int32_t>(pair.rawFileSize);
+    if (CountImageRecords(offset) == 0 || FindReservedSize(offset) == 0) {
+      line = texts::kErrorFileFormat;
+      return false;
+    }
+  }
+  m_strRunImagePath = m_strImagePath;
+  return true;
+}
+
+int CFlashRun::CountImageRecords(int32_t offset) {
+  return CountImageRecordsIn(m_strImagePath, offset, m_nRecordCount);
+}
+
+int CFlashRun::FindReservedSize(int32_t offset) {
+  return FindReservedSizeIn(m_strImagePath, offset, m_nReservedSize);
+}
+
+}  // namespace morvak
