@@ -1,0 +1,69 @@
+#pragma once
+// The virtual handset behind the transport interface, where a real handset's
+// USB channel would be. Thread-safe: the run's worker reads and writes while
+// another thread may Interrupt or look at the handset's record. Every
+// instance is a handset of its own; two in one process share nothing.
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "FaultPlan.h"
+#include "Transport.h"
+#include "VirtualHandset.h"
+
+namespace morvak {
+
+class VirtualHandsetTransport : public ITransport {
+ public:
+  // The `appear` delay of the plan counts from here.
+  explicit VirtualHandsetTransport(FaultPlan plan = {});
+
+  // OPEN_NO_DEVICE until the appear delay has passed (each call waits up to
+  // ~10 ms for it), then powers the handset on: every successful Open is a
+  // freshly plugged handset.
+  uint32_t Open() override;
+  void Close() override;
+  // Waits until `length` reply bytes are pending. Fails at once when the
+  // handset is gone or stalled (a refusal, a failed ASIC ID) with too few
+  // bytes pending; a handset that hangs holds the read until Interrupt().
+  bool Read(uint8_t* buffer, uint32_t length) override;
+  // True when the handset took every byte; false when it went away before.
+  bool Write(const uint8_t* buffer, uint32_t length) override;
+  void Interrupt() override;
+  std::string OpenProblem() const override { return {}; }
+
+  // Locked copies of the handset's state.
+  std::vector<BlockRecord> Blocks() const;
+  HandsetStage Stage() const;
+  bool Hung() const;
+  bool Disconnected() const;
+  std::string RefusalReason() const;
+  uint64_t HostBytes() const;
+  uint32_t BlockHeaders() const;
+  std::array<uint32_t, 4> ConfigWords() const;
+  // Successful Opens so far.
+  uint32_t Attaches() const;
+  FaultPlan Faults() const;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  // Holds the caller until the link has carried `bytes` more at the plan's
+  // speed, averaged since Open. False when interrupted meanwhile.
+  bool Throttle(std::unique_lock<std::mutex>& lock, uint32_t bytes);
+
+  mutable std::mutex m_mutex;
+  std::condition_variable m_changed;
+  CVirtualHandset m_handset;
+  const Clock::time_point m_created;
+  bool m_open = false;
+  bool m_interrupted = false;
+  uint32_t m_attaches = 0;
+  Clock::time_point m_linkStart;
+  uint64_t m_linkBytes = 0;
+};
+
+}  // namespace morvak

@@ -1,0 +1,80 @@
+#pragma once
+// CLibusbTransport: the byte channel to a real handset over libusb. The
+// handset's boot interface is found by the vendor and product id configured
+// in file/LURRA.ini (section LURRA_USB, keys VendorId and ProductId), read
+// afresh at every Open; with no ids configured no device is ever opened.
+//
+// The libusb context belongs to the transport, never to the process: it is
+// made by the first Open, kept while Opens find no device (so that a handset
+// plugged in meanwhile is announced by a hot-plug event) and while a device
+// is open, and destroyed by Close, by any other failed Open and by the
+// destructor. Not thread-safe, except Interrupt().
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "Transport.h"
+#include "UsbDeviceMatch.h"
+
+struct libusb_context;
+struct libusb_device;
+struct libusb_device_handle;
+
+namespace morvak {
+
+// Every bulk transfer is cut into slices of this many milliseconds, so that
+// Interrupt() is noticed well within the 100 ms it promises.
+inline constexpr unsigned USB_TRANSFER_SLICE_MS = 50;
+// How long an Open that finds no device waits for one to arrive.
+inline constexpr unsigned USB_ARRIVAL_WAIT_MS = 10;
+
+class CLibusbTransport : public ITransport {
+ public:
+  explicit CLibusbTransport(std::string configPath);
+  ~CLibusbTransport() override;
+  CLibusbTransport(const CLibusbTransport&) = delete;
+  CLibusbTransport& operator=(const CLibusbTransport&) = delete;
+
+  // Opens the first device in libusb's enumeration order that matches the
+  // configured ids: claims interface 0 (the kernel driver detached while it is
+  // claimed), selects alternate setting 0 and checks for bulk IN 0x81 and bulk
+  // OUT 0x02. When none is present, waits up to USB_ARRIVAL_WAIT_MS for one to
+  // arrive and opens it at once.
+  uint32_t Open() override;
+  void Close() override;
+  // Exact counts: a transfer that completes short is continued. Fails when the
+  // device fails, stalls or goes away, sends more than asked, or on Interrupt().
+  bool Read(uint8_t* buffer, uint32_t length) override;
+  bool Write(const uint8_t* buffer, uint32_t length) override;
+  void Interrupt() override;
+  std::string OpenProblem() const override { return m_problem; }
+
+ private:
+  // Makes the context (and the arrival watch for `match`) unless one for the
+  // same ids exists; 0 or an Open code.
+  uint32_t EnsureContext(const UsbDeviceMatch& match);
+  uint32_t OpenFirstMatch(const UsbDeviceMatch& match);
+  uint32_t OpenDevice(libusb_device* device, uint16_t vendorId, uint16_t productId);
+  // The Open result for libusb error `error` on `device`, with
+  // the operator's line for the causes they can mend.
+  uint32_t Failed(int error, libusb_device* device, uint16_t vendorId, uint16_t productId);
+  void WaitForArrival();
+  bool Transfer(uint8_t endpoint, uint8_t* buffer, uint32_t length);
+  void ReleaseDevice();
+  void ReleaseContext();
+
+  const std::string m_configPath;
+  std::atomic<bool> m_interrupted{false};
+  std::string m_problem;
+
+  libusb_context* m_context = nullptr;
+  UsbDeviceMatch m_watched;   // the ids the arrival watch is for
+  bool m_watching = false;    // a hot-plug callback is registered
+  int m_watch = 0;            // its handle
+  int m_arrived = 0;          // set by the callback, within event handling on this thread
+
+  // The open device, with interface 0 claimed.
+  libusb_device_handle* m_handle = nullptr;
+};
+
+}  // namespace morvak

@@ -1,0 +1,41 @@
+#pragma once
+// How the handset's boot interface is recognised on USB and addressed once
+// found: the ids configured in file/LURRA.ini, the interface, the endpoints.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ProfileFile.h"
+
+namespace morvak {
+
+// Interface 0, alternate setting 0: bulk IN 0x81 is the read channel, bulk
+// OUT 0x02 the write channel.
+inline constexpr int USB_BOOT_INTERFACE = 0;
+inline constexpr int USB_BOOT_ALT_SETTING = 0;
+inline constexpr uint8_t USB_READ_ENDPOINT = 0x81;
+inline constexpr uint8_t USB_WRITE_ENDPOINT = 0x02;
+
+struct UsbDeviceMatch {
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  // The port the handset must be plugged into, as udev names it ("1-2.3");
+  // empty for any port. This is where [LURRA_USB] Port= will go once it is
+  // offered; nothing reads that key yet.
+  std::string portPath;
+
+  // `devicePortPath` is the device's own port path (empty when unknown, which
+  // never matches a port filter).
+  bool Matches(uint16_t vendor, uint16_t product, std::string_view devicePortPath) const;
+  friend bool operator==(const UsbDeviceMatch&, const UsbDeviceMatch&) = default;
+};
+
+// Reads VendorId and ProductId from section LURRA_USB. False when either is
+// missing, empty, 0 or wider than 16 bits: the device is then never guessed.
+bool ReadUsbDeviceMatch(const CProfileFile& profile, UsbDeviceMatch& match);
+
+// "1-2.3" for bus 1, ports 2 and 3 (outermost first), as udev names the
+// device; empty when there are no port numbers (a root hub, or unknown).
+std::string FormatPortPath(uint8_t bus, const uint8_t* ports, int count);
+
+}  // namespace morvak

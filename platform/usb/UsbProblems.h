@@ -1,0 +1,24 @@
+#pragma once
+// The transport's OpenProblem() lines, formatted from the texts of UsbTexts.h:
+// each names the cause and what the operator can do about it.
+#include <cstdint>
+#include <string>
+
+namespace morvak {
+
+// The device a problem is about, as the operator can find it.
+struct UsbDevicePlace {
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  uint8_t bus = 0;
+  std::string portPath;  // empty when unknown
+};
+
+std::string NotConfiguredProblem(const std::string& configPath);
+std::string AccessDeniedProblem(const UsbDevicePlace& place);
+std::string BusyProblem(const UsbDevicePlace& place);
+// For OPEN_READ_CHANNEL_FAILED / OPEN_WRITE_CHANNEL_FAILED: the device that
+// matched the ids lacks that endpoint, so the ids likely name another device.
+std::string NoChannelProblem(const UsbDevicePlace& place, bool readChannel, const std::string& configPath);
+
+}  // namespace morvak
