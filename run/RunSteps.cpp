@@ -18,24 +18,18 @@ struct FileCloser {
 }  // namespace
 
 void CFlashRun::ReportLoadError(const CFileLoader& loader, const char* path) {
-  const char* format = texts::kFileIsEmpty;
   switch (loader.GetError()) {
     case LOAD_ERR_OPEN:
-      format = texts::kFopenFailed;
-      break;
+      return PostStatus(Format(texts::kFopenFailed, path));
     case LOAD_ERR_READ:
-      format = texts::kFreadFailed;
-      break;
+      return PostStatus(Format(texts::kFreadFailed, path));
     case LOAD_ERR_SEEK:
-      format = texts::kFseekFailed;
-      break;
+      return PostStatus(Format(texts::kFseekFailed, path));
     case LOAD_ERR_GETPOS:
-      format = texts::kFgetposFailed;
-      break;
-    default:
-      break;
+      return PostStatus(Format(texts::kFgetposFailed, path));
+    default:  // an empty file leaves no code
+      return PostStatus(Format(texts::kFileIsEmpty, path));
   }
-  PostStatus(Format(format, path));
 }
 
 int CFlashRun::CheckImageFile() {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "ByteOrder.h"
 #include "ImageFormat.h"
@@ -161,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"badLayoutFirst", BadThenGood(), 0, 0},
         LayoutCase{"jumpWithoutSignature", JumpWithoutSignature(), 1, 4 * 131072},
         LayoutCase{"zeroLengthBefore",
-                   LayoutVariant([](LayoutDesc&) {}, {Rec(0x100, 0x40), Rec(0x180, 0)}), 0, 0},
+                   LayoutVariant([](LayoutDesc& l) { l.position = 2; }, {Rec(0x100, 0x40), Rec(0x180, 0)}), 0, 0},
         LayoutCase{"noLayout", Image({Rec(0x100, 0x40)}), 0, 0},
         LayoutCase{"firstIsTerminator", Image({}), 0, 0},
         LayoutCase{"zeroAddressRecord",
@@ -177,8 +178,10 @@ TEST(FindReservedSize, ATableReachingPastItsUnitIsRefused) {
     const std::string path = Write("table", d);
     // Patch the table size in place so that the writer's own check does not refuse it.
     std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ostringstream content;
+    content << in.rdbuf();
     in.close();
+    std::string bytes = content.str();
     const size_t unit2 = bytes.find("MSFLSH50");
     ASSERT_NE(unit2, std::string::npos);
     StoreLE32(reinterpret_cast<uint8_t*>(&bytes[unit2 + 8]), tableSize);
