@@ -337,3 +337,48 @@ TEST_F(RunFixture, ImagePathsOf255BytesPassAndOf256AreRefused) {
 
 }  // namespace
 }  // namespace morvak
+
+namespace morvak {
+namespace {
+
+// No state is shared between runs: two links with two handsets flash side by side.
+TEST(TwoRunsSideBySide, EachHandsetReceivesItsOwnImage) {
+  ProgramDirectory dir("side-by-side");
+  dir.Config(kSmallConfig);
+  struct One {
+    CRecordingRun run;
+    VirtualHandsetTransport* handset = nullptr;
+    std::string image;
+  };
+  One runs[2];
+  for (int i = 0; i < 2; ++i) {
+    ImageDesc desc = DemoImage();
+    desc.records[0].data.seed = 1000u + static_cast<uint32_t>(i);
+    runs[i].image = dir.Path("image" + std::to_string(i) + ".img");
+    std::string problem;
+    ASSERT_EQ(WriteImage(runs[i].image, desc, nullptr, problem), IMAGE_WRITE_OK);
+    auto t = std::make_unique<VirtualHandsetTransport>(FaultPlan{});
+    runs[i].handset = t.get();
+    runs[i].run.m_link.m_device.SetTransport(std::move(t));
+    runs[i].run.m_strModuleDirectory = dir.Directory();
+    runs[i].run.m_strImagePath = runs[i].image;
+    std::string line;
+    ASSERT_TRUE(runs[i].run.ApplyStartSettings(false, line)) << line;
+  }
+  for (One& one : runs) ASSERT_TRUE(one.run.StartWorker());
+  for (One& one : runs) one.run.JoinWorker();
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(runs[i].run.Messages().back().message, WM_RUN_SUCCEEDED) << i;
+    ImageDesc desc = DemoImage();
+    desc.records[0].data.seed = 1000u + static_cast<uint32_t>(i);
+    std::vector<ImageBlock> expected;
+    ASSERT_EQ(ExpectedImageBlocks(desc, expected), PLAN_OK);
+    const auto blocks = runs[i].handset->Blocks();
+    ASSERT_EQ(blocks.size(), expected.size() + 1);
+    for (size_t b = 0; b < expected.size(); ++b) EXPECT_EQ(blocks[b + 1].crc, expected[b].crc) << i << " " << b;
+  }
+  EXPECT_NE(runs[0].handset->Blocks()[2].crc, runs[1].handset->Blocks()[2].crc);
+}
+
+}  // namespace
+}  // namespace morvak
