@@ -72,7 +72,7 @@ void BM_FlashImage(benchmark::State& state) {
     run.JoinWorker();
     if (!run.succeeded) state.SkipWithError("the run failed");
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_FlashImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
