@@ -13,7 +13,6 @@
 #include "LinkTexts.h"
 #include "RecordingTarget.h"
 #include "TargetLink.h"
-#include "WindowMessages.h"
 #include "VirtualHandsetTransport.h"
 #include "handset_test_support.h"
 
@@ -26,11 +25,11 @@ using handset_test::Payload;
 using Lines = std::vector<std::string>;
 
 constexpr uint32_t kRawLength = 70000;  // more than one transfer
-struct RecordSpec {
+struct RecordShape {
   uint32_t address;
   uint32_t length;
 };
-constexpr RecordSpec kRecords[] = {{0x80040000u, 1000}, {0x80200000u, 200000}};
+constexpr RecordShape kRecords[] = {{0x80040000u, 1000}, {0x80200000u, 200000}};
 
 struct Rig {
   CTargetLink link;
@@ -86,8 +85,9 @@ std::vector<BlockRecord> ExpectedBlocks() {
 // Runs Flash on a worker. For a handset that hangs, waits until the hang is
 // due, checks that the run is held, and ends it with Interrupt(); returns the
 // step that failed. Never waits unbounded.
-std::string FlashBounded(Rig& rig, bool hangs, double* msAfterInterrupt = nullptr) {
-  auto run = std::async(std::launch::async, [&] { return Flash(rig.link); });
+template <typename Steps>
+std::string RunBounded(Rig& rig, Steps steps, bool hangs, double* msAfterInterrupt = nullptr) {
+  auto run = std::async(std::launch::async, steps);
   if (hangs) {
     const auto start = Clock::now();
     while (!rig.handset->Hung() && Clock::now() - start < std::chrono::seconds(5))
@@ -95,7 +95,7 @@ std::string FlashBounded(Rig& rig, bool hangs, double* msAfterInterrupt = nullpt
     EXPECT_TRUE(rig.handset->Hung());
     EXPECT_EQ(run.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout) << "the run should be held";
   }
-  const auto limit = hangs ? std::chrono::seconds(0) : std::chrono::seconds(20);
+  const auto limit = hangs ? std::chrono::seconds(0) : std::chrono::seconds(10);
   if (run.wait_for(limit) != std::future_status::ready) {
     const auto interrupted = Clock::now();
     rig.handset->Interrupt();
@@ -105,6 +105,10 @@ std::string FlashBounded(Rig& rig, bool hangs, double* msAfterInterrupt = nullpt
     EXPECT_TRUE(hangs) << "a run that should end by itself was held";
   }
   return run.get();
+}
+
+std::string FlashBounded(Rig& rig, bool hangs, double* msAfterInterrupt = nullptr) {
+  return RunBounded(rig, [&] { return Flash(rig.link); }, hangs, msAfterInterrupt);
 }
 
 struct FaultRow {
@@ -206,15 +210,6 @@ TEST(HandsetConversation, TextsAreShownUpToTheirNulAndWithinTheHostBuffer) {
   EXPECT_EQ(rig.handset->Blocks(), ExpectedBlocks());
 }
 
-TEST(HandsetConversation, TheProgrammersProgressReachesTheWindow) {
-  Rig rig("");
-  ASSERT_EQ(FlashBounded(rig, false), "");
-  std::vector<uintptr_t> ranges;
-  for (const auto& m : rig.owner.Messages())
-    if (m.message == WM_PROGRESS_RANGE) ranges.push_back(m.wParam);
-  EXPECT_EQ(ranges, (std::vector<uintptr_t>{kRawLength, kRecords[0].length, kRecords[1].length}));
-}
-
 TEST(HandsetConversation, ASecondRunOnTheSameLinkMeetsAFreshHandset) {
   Rig rig("");
   ASSERT_EQ(FlashBounded(rig, false), "");
@@ -247,35 +242,18 @@ TEST(HandsetConversation, RefusalsMakeTheHostFailPromptly) {
   ASSERT_EQ(rig.link.BootTarget(loader.data(), 300, asic), 1);
   const auto start = Clock::now();
   const auto data = Payload(100, 5);
-  EXPECT_EQ(rig.link.Download(data.data(), 0x80000000u, 100, DATA_RECORD, 1), 0);
-  EXPECT_STREQ(rig.link.m_device.m_szLastError, texts::kNotRecognized);
+  const std::string failures = RunBounded(
+      rig,
+      [&] {
+        std::string seen = rig.link.Download(data.data(), 0x80000000u, 100, DATA_RECORD, 1) ? "" : "download ";
+        seen += rig.link.m_device.m_szLastError + std::string(" / ");
+        seen += rig.link.SetRamType() ? "" : "ram ";
+        return seen + rig.link.m_device.m_szLastError;
+      },
+      false);
+  EXPECT_EQ(failures, std::string("download ") + texts::kNotRecognized + " / ram " + texts::kReadFailed);
   EXPECT_NE(rig.handset->RefusalReason().find("programmer"), std::string::npos);
-  EXPECT_EQ(rig.link.SetRamType(), 0);
-  EXPECT_STREQ(rig.link.m_device.m_szLastError, texts::kReadFailed);
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
-}
-
-TEST(HandsetConversation, ARunWithNoBlockIsReportedAsAnError) {
-  Rig rig("");
-  uint8_t asic[ASIC_ID_SIZE];
-  const auto loader = Payload(300, 99);
-  ASSERT_EQ(rig.link.BootTarget(loader.data(), 300, asic), 1);
-  ASSERT_EQ(rig.link.SetRamType(), 1);
-  ASSERT_EQ(rig.link.RunProgram(), 1);
-  EXPECT_EQ(rig.link.WaitReport(), 0);
-  EXPECT_EQ(rig.owner.Boxes(), Lines{"Flash Firmware Error occurred:  code " + std::to_string(REFUSED_NO_BLOCK)});
-}
-
-TEST(HandsetConversation, AConfigurationBeforeTheProgrammerIsRefusedAndNotContinued) {
-  Rig rig("");
-  uint8_t asic[ASIC_ID_SIZE];
-  const auto loader = Payload(300, 99);
-  ASSERT_EQ(rig.link.BootTarget(loader.data(), 300, asic), 1);
-  const uint64_t before = rig.handset->HostBytes();
-  EXPECT_EQ(rig.link.SendConfig(1, 2, 3, 4), 0);
-  EXPECT_STREQ(rig.link.m_device.m_szLastError, texts::kReturnedCommand);
-  EXPECT_EQ(rig.handset->HostBytes(), before + FRAME_SIZE);  // no CMD_CONFIG_B followed
-  EXPECT_EQ(rig.handset->Stage(), HandsetStage::Halted);
 }
 
 }  // namespace

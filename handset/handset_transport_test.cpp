@@ -142,14 +142,6 @@ TEST(VirtualHandsetTransport, InterruptEndsAReadOfAHungHandset) {
   EXPECT_FALSE(t.Read(b, 0));
 }
 
-TEST(VirtualHandsetTransport, InterruptEndsAReadForBytesThatWereNeverAskedFor) {
-  VirtualHandsetTransport t;
-  ASSERT_EQ(t.Open(), OPEN_CONNECTED);
-  const auto [ok, ms] = ReadEndedByInterrupt(t, VIRTUAL_ASIC_ID_SIZE + 1, milliseconds(20));
-  EXPECT_FALSE(ok);
-  EXPECT_LT(ms, 100.0);
-}
-
 TEST(VirtualHandsetTransport, AWaitingReadWakesWhenAnotherThreadWrites) {
   VirtualHandsetTransport t;
   ASSERT_EQ(t.Open(), OPEN_CONNECTED);

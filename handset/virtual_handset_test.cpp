@@ -113,20 +113,6 @@ TEST(VirtualHandsetRun, EverySplitOfTheHostBytesGivesTheSameAnswers) {
   }
 }
 
-TEST(VirtualHandsetRun, RepliesComeOutInAnySplitToo) {
-  CVirtualHandset handset;
-  handset.Attach();
-  const auto script = HostScript().Configured().bytes;
-  handset.HostWrote(script.data(), script.size());
-  const size_t total = handset.Pending();
-  std::vector<uint8_t> taken;
-  uint8_t buffer[7];
-  while (size_t n = handset.TakeReply(buffer, sizeof buffer)) taken.insert(taken.end(), buffer, buffer + n);
-  EXPECT_EQ(taken.size(), total);
-  EXPECT_EQ(handset.Pending(), 0u);
-  EXPECT_EQ(Frames(taken, VIRTUAL_ASIC_ID_SIZE).size(), 7u);
-}
-
 TEST(VirtualHandsetRun, AResendAfterACrcMismatchReplacesTheBlockItRepeats) {
   CVirtualHandset handset(Faults("crc-bad=2"));
   handset.Attach();
@@ -241,13 +227,6 @@ TEST(VirtualHandsetFaults, ConfigRefusalsHitTheirOwnCommand) {
     EXPECT_EQ(frames[5].code, a ? REPORT_ERROR : REPORT_ACK) << faults;
     EXPECT_EQ(frames[6].code, REPORT_ERROR) << faults;  // B without an accepted A is out of order too
   }
-}
-
-TEST(VirtualHandsetFaults, AsicFailStallsTheReadChannelWithNothingPending) {
-  CVirtualHandset handset(Faults("asic-fail"));
-  handset.Attach();
-  EXPECT_TRUE(handset.Stalled());
-  EXPECT_EQ(handset.Pending(), 0u);
 }
 
 struct HangCase {
