@@ -1,12 +1,14 @@
 #include "CliMain.h"
 
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "CliOptions.h"
 #include "Flash.h"
 #include "Inspect.h"
+#include "InspectCoff.h"
 
 namespace morvak::cli {
 
@@ -39,6 +41,7 @@ int Main(int argc, char** argv) {
     }
     return RunInspect(*options, stdout);
   }
+  if (command == "inspect-coff") return RunInspectCoff(args, std::cout, std::cerr);
   std::fprintf(stderr, "morvak-cli: unknown command %s (see morvak-cli --help)\n", command.c_str());
   return 2;
 }

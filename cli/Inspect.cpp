@@ -8,18 +8,15 @@
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
 #include "RunConfig.h"
+#include "StdioFile.h"
 
 namespace morvak::cli {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // Lists the records of an image whose header stands at `offset`, seeking past
 // their data as the scans do.
 void PrintRecords(std::FILE* out, const std::string& path, uint32_t offset) {
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+  StdioFile f(std::fopen(path.c_str(), "rb"));
   uint8_t bytes[IMAGE_HEADER_SIZE];
   if (!f || fseeko(f.get(), offset, SEEK_SET) != 0 || std::fread(bytes, 1, sizeof bytes, f.get()) != sizeof bytes)
     return;

@@ -7,18 +7,16 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include "ByteOrder.h"
+#include "StdioFile.h"
 
 namespace morvak {
 namespace {
 
 constexpr char kDebugPrefix[] = ".debug_";
 constexpr size_t kDebugPrefixLength = sizeof kDebugPrefix - 1;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // Reads one file through one handle, keeping its own position so that every
 // block can be checked against the file's length before anything is
@@ -71,7 +69,7 @@ class CoffReader {
   uint32_t U32(const uint8_t* p) const { return m_bBigEndian ? LoadBE32(p) : LoadLE32(p); }
 
  private:
-  std::unique_ptr<std::FILE, FileCloser> m_file;
+  StdioFile m_file;
   uint64_t m_nFileSize = 0;
   uint64_t m_nPosition = 0;
 };
@@ -195,7 +193,7 @@ int CCoffFile::Parse(const char* path) {
     if (path == nullptr || !r.Open(path) || !r.ReadInto(header, sizeof header)) return Fail();
     // The version id read least significant byte first tells the byte order.
     const uint16_t version = LoadLE16(header);
-    if (version != COFF_VERSION_ID && version != 0xC200u) return Fail();
+    if (version != COFF_VERSION_ID && version != COFF_VERSION_ID_SWAPPED) return Fail();
     r.m_bBigEndian = version != COFF_VERSION_ID;
     m_bBigEndian = r.m_bBigEndian;
     UnpackFileHeader(r, header, m_fileHeader);

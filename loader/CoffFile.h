@@ -11,6 +11,8 @@
 namespace morvak {
 
 inline constexpr uint16_t COFF_VERSION_ID = 0x00C2;
+// The version id of a big-endian file, read least significant byte first.
+inline constexpr uint16_t COFF_VERSION_ID_SWAPPED = 0xC200;
 inline constexpr uint32_t COFF_FILE_HEADER_SIZE = 22;
 inline constexpr uint32_t COFF_OPTIONAL_HEADER_SIZE = 28;
 inline constexpr uint32_t COFF_SECTION_HEADER_SIZE = 48;

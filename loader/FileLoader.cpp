@@ -1,41 +1,39 @@
 #include "FileLoader.h"
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <cstring>
 
+#include "CoffFile.h"
+#include "CoffImage.h"
+
 namespace morvak {
+namespace {
+
+uint32_t ImageSize(uint64_t size) {
+  return size >= LOADER_SIZE_TOO_LARGE ? LOADER_SIZE_TOO_LARGE : static_cast<uint32_t>(size);
+}
+
+}  // namespace
 
 bool CFileLoader::CopyPath(const char* path) {
-  const size_t length = std::strlen(path);
-  if (length >= LOADER_PATH_SIZE) return false;
-  std::memcpy(m_szPath, path, length + 1);
+  const size_t length = path == nullptr ? 0 : strnlen(path, LOADER_PATH_SIZE);
+  if (length >= LOADER_PATH_SIZE) {
+    m_szPath[0] = '\0';
+    return false;
+  }
+  if (length != 0) std::memcpy(m_szPath, path, length);
+  m_szPath[length] = '\0';
   return true;
 }
 
 uint32_t CFileLoader::GetSize(const char* path) {
   if (!CopyPath(path)) {
     m_nError = LOAD_ERR_OPEN;
-    return 0xFFFFFFFFu;
+    return LOADER_SIZE_FAILED;
   }
-  if (m_szPath[0] == '\0') return 0;
-  std::FILE* f = std::fopen(m_szPath, "rb");
-  if (f == nullptr) {
-    m_nError = LOAD_ERR_OPEN;
-    return 0xFFFFFFFFu;
-  }
-  if (fseeko(f, 0, SEEK_END) != 0) {
-    m_nError = LOAD_ERR_SEEK;
-    std::fclose(f);
-    return 0xFFFFFFFFu;
-  }
-  const off_t end = ftello(f);
-  std::fclose(f);
-  if (end < 0) {
-    m_nError = LOAD_ERR_GETPOS;
-    return 0xFFFFFFFFu;
-  }
-  m_nSize = static_cast<uint64_t>(end) > 0xFFFFFFFFu ? LOADER_SIZE_TOO_LARGE : static_cast<uint32_t>(end);
-  return m_nSize;
+  return m_nFileType == FILE_TYPE_COFF ? GetCoffSize() : GetPlainSize();
 }
 
 int CFileLoader::Load(uint8_t* buffer, const char* path) {
@@ -44,14 +42,68 @@ int CFileLoader::Load(uint8_t* buffer, const char* path) {
     m_nError = LOAD_ERR_OPEN;
     return 0;
   }
+  return m_nFileType == FILE_TYPE_COFF ? LoadCoff() : LoadPlain();
+}
+
+uint32_t CFileLoader::GetPlainSize() {
+  if (m_szPath[0] == '\0') return 0;
+  std::FILE* f = std::fopen(m_szPath, "rb");
+  if (f == nullptr) {
+    m_nError = LOAD_ERR_OPEN;
+    return LOADER_SIZE_FAILED;
+  }
+  if (fseeko(f, 0, SEEK_END) != 0) {
+    m_nError = LOAD_ERR_SEEK;
+    std::fclose(f);
+    return LOADER_SIZE_FAILED;
+  }
+  const off_t end = ftello(f);
+  std::fclose(f);
+  if (end < 0) {
+    m_nError = LOAD_ERR_GETPOS;
+    return LOADER_SIZE_FAILED;
+  }
+  m_nSize = ImageSize(static_cast<uint64_t>(end));
+  return m_nSize;
+}
+
+int CFileLoader::LoadPlain() {
   std::FILE* f = std::fopen(m_szPath, "rb");
   if (f == nullptr) {
     m_nError = LOAD_ERR_OPEN;
     return 0;
   }
-  const size_t got = m_nSize == 0 ? 0 : std::fread(m_pBuffer, 1, m_nSize, f);
+  // A file too large to measure cannot be read whole into any buffer.
+  const bool readable = m_nSize != LOADER_SIZE_TOO_LARGE && (m_nSize == 0 || m_pBuffer != nullptr);
+  const size_t got = readable && m_nSize != 0 ? std::fread(m_pBuffer, 1, m_nSize, f) : 0;
   std::fclose(f);
-  if (got != m_nSize) {
+  if (!readable || got != m_nSize) {
+    m_nError = LOAD_ERR_READ;
+    return 0;
+  }
+  return 1;
+}
+
+uint32_t CFileLoader::GetCoffSize() {
+  CCoffFile coff;
+  // A file that does not parse measures 0, never the size an earlier file had.
+  m_nSize = coff.Parse(m_szPath) != 0 ? ImageSize(FindFlatExtent(coff).Size()) : 0;
+  coff.Free();
+  return m_nSize;
+}
+
+int CFileLoader::LoadCoff() {
+  CCoffFile coff;
+  if (coff.Parse(m_szPath) == 0) {
+    coff.Free();
+    m_nError = LOAD_ERR_OPEN;
+    return 0;
+  }
+  // The file is parsed afresh: it may have changed since it was measured, and
+  // the caller's buffer holds only m_nSize bytes.
+  const bool placed = m_nSize != LOADER_SIZE_TOO_LARGE && PlaceSections(coff, m_pBuffer, m_nSize);
+  coff.Free();
+  if (!placed) {
     m_nError = LOAD_ERR_READ;
     return 0;
   }

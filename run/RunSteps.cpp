@@ -7,13 +7,10 @@
 #include "FlashRun.h"
 #include "Format.h"
 #include "RunTexts.h"
+#include "StdioFile.h"
 
 namespace morvak {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -82,7 +79,7 @@ int CFlashRun::LoadProgrammer() {
 
 int CFlashRun::PrepareTarget() {
   const char* path = m_bootFile.path;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+  StdioFile file(std::fopen(path, "rb"));
   if (!file) {
     PostStatus(Format(texts::kFopenFailed, path));
     return 0;

@@ -11,13 +11,10 @@
 #include "ProfileFile.h"
 #include "RunConfig.h"
 #include "RunTexts.h"
+#include "StdioFile.h"
 
 namespace morvak {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // Copies a path into a 256-byte field; false when it does not fit.
 bool SetPath(char (&field)[DOWNLOAD_PATH_SIZE], const std::string& path) {
@@ -55,7 +52,7 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
     return false;
   }
   const char* path = m_strImagePath.c_str();
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+  StdioFile file(std::fopen(path, "rb"));
   if (!file) {
     line = Format(texts::kOpenFileFailed, path);
     return false;

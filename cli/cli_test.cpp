@@ -1,0 +1,167 @@
+// The console front end as scripts see it: the built morvak-cli run as a
+// process, its exit status and its lines, and the blocks the virtual handset
+// received against the list the image writer made for the same image.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string output;  // stdout and stderr together
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+Outcome RunCli(const std::string& args) {
+  Outcome o;
+  const std::string command = Quote(MORVAK_CLI_PATH) + " " + args + " 2>&1 </dev/null";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return o;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) o.output.append(buffer, n);
+  const int raw = ::pclose(pipe);
+  o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return o;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The scratch folder of one test: images made from the demo ones.
+class Scratch {
+ public:
+  Scratch() {
+    m_dir = fs::path(::testing::TempDir()) / ("morvak-cli-test-" + std::to_string(::getpid()));
+    fs::create_directories(m_dir);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(m_dir, ec);
+  }
+  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+  std::string CopyOf(const std::string& from, const std::string& name) const {
+    fs::copy_file(from, m_dir / name, fs::copy_options::overwrite_existing);
+    return Path(name);
+  }
+  std::string Empty(const std::string& name) const {
+    std::ofstream(m_dir / name, std::ios::binary | std::ios::trunc);
+    return Path(name);
+  }
+
+ private:
+  fs::path m_dir;
+};
+
+struct CliCase {
+  const char* name;
+  // The arguments; IMG, RAW, NODOT, EMPTYRAW, UPPERRAW and MISSING stand for
+  // the files the test makes.
+  std::vector<std::string> args;
+  int status;
+  const char* lastLine;  // the output's last line must start with this ("" for any)
+  const char* contains;  // and the output must hold this somewhere ("" for any)
+};
+
+class CliRunTest : public ::testing::TestWithParam<CliCase> {};
+
+std::string LastLine(const std::string& output) {
+  std::string text = output;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  const size_t cut = text.rfind('\n');
+  return cut == std::string::npos ? text : text.substr(cut + 1);
+}
+
+TEST_P(CliRunTest, ExitStatusAndLines) {
+  const CliCase& c = GetParam();
+  Scratch scratch;
+  std::string args;
+  for (const std::string& a : c.args) {
+    std::string arg = a;
+    if (a == "IMG") arg = MORVAK_DEMO_IMG;
+    if (a == "RAW") arg = MORVAK_DEMO_RAW;
+    if (a == "NODOT") arg = scratch.CopyOf(MORVAK_DEMO_IMG, "image_without_extension");
+    if (a == "UPPERRAW") arg = scratch.CopyOf(MORVAK_DEMO_RAW, "demo.RAW");
+    if (a == "EMPTYRAW") arg = scratch.Empty("empty.raw");
+    if (a == "MISSING") arg = scratch.Path("not-there.img");
+    args += Quote(arg) + " ";
+  }
+  const Outcome o = RunCli(args);
+  EXPECT_EQ(o.status, c.status) << o.output;
+  EXPECT_EQ(LastLine(o.output).rfind(c.lastLine, 0), 0u) << o.output;
+  EXPECT_NE(o.output.find(c.contains), std::string::npos) << o.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliRunTest,
+    ::testing::Values(
+        CliCase{"img_succeeds", {"flash", "--virtual-handset", "IMG"}, 0, "Download the img successfully!", "Configuring SDRAM"},
+        CliCase{"raw_succeeds", {"flash", "--virtual-handset", "RAW"}, 0, "Download the RAW successfully!", ""},
+        // OneNAND's sizes put the header elsewhere than the NAND demo image has it.
+        CliCase{"onenand_looks_elsewhere", {"flash", "--onenand", "--virtual-handset", "IMG"}, 1, "error file format", ""},
+        CliCase{"onenand_raw_succeeds", {"flash", "--onenand", "--virtual-handset", "RAW"}, 0, "Download the RAW successfully!",
+                "OneNANDOUT.nb0"},
+        CliCase{"retried_crc_succeeds", {"flash", "--virtual-handset=crc-bad=3", "IMG"}, 0, "Download the img successfully!", ""},
+        CliCase{"name_without_dot", {"flash", "--virtual-handset", "NODOT"}, 1, "It is an invalide download file.", ""},
+        // The extension rule is case-sensitive: "RAW" is an .img to Start, and
+        // a raw file holds no image header.
+        CliCase{"upper_case_raw_is_an_img", {"flash", "--virtual-handset", "UPPERRAW"}, 1, "", ""},
+        CliCase{"empty_raw", {"flash", "--virtual-handset", "EMPTYRAW"}, 1, "file is empty:", "Read the input file:"},
+        CliCase{"missing_image", {"flash", "--virtual-handset", "MISSING"}, 1, "open file failed:", ""},
+        CliCase{"ram_type_refused", {"flash", "--virtual-handset=ram-refuse", "IMG"}, 1, "Init the DDR failed", ""},
+        CliCase{"programmer_error", {"flash", "--virtual-handset=error=5@1", "IMG"}, 1, "It is an invalide return value", ""},
+        CliCase{"config_refused", {"flash", "--virtual-handset=config-refuse=b", "IMG"}, 1,
+                "Download the configration info failed!", ""},
+        CliCase{"handset_goes_away", {"flash", "--virtual-handset=disconnect=100000", "IMG"}, 1, "", ""},
+        CliCase{"bad_fault_text", {"flash", "--virtual-handset=no-such-fault", "IMG"}, 2, "", ""},
+        CliCase{"no_arguments", {}, 2, "", "usage: morvak-cli"},
+        CliCase{"flash_without_image", {"flash", "--virtual-handset"}, 2, "", ""},
+        CliCase{"unknown_command", {"frobnicate"}, 2, "", "unknown command"},
+        CliCase{"unknown_option", {"flash", "--fast", "IMG"}, 2, "", ""},
+        CliCase{"record_without_virtual_handset", {"flash", "--record-blocks", "x", "IMG"}, 2, "", ""},
+        CliCase{"help", {"--help"}, 0, "", "inspect-coff FILE"},
+        CliCase{"inspect_img", {"inspect", "IMG"}, 0, "reserved size:", "record count: 5"},
+        CliCase{"inspect_without_dot", {"inspect", "NODOT"}, 1, "It is an invalide download file.", ""},
+        CliCase{"inspect_coff_of_a_non_coff", {"inspect-coff", "IMG"}, 1, "", "not a readable COFF file"}),
+    [](const ::testing::TestParamInfo<CliCase>& p) { return std::string(p.param.name); });
+
+// Every block the handset received, in order, equals what the image writer
+// listed for the image it wrote; the programmer comes first, at 0x10000000.
+class CliRecordTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CliRecordTest, RecordedBlocksEqualTheImage) {
+  const std::string which = GetParam();
+  const std::string image = which == "img" ? MORVAK_DEMO_IMG : MORVAK_DEMO_RAW;
+  const std::string expected = ReadText(std::string(MORVAK_DEMO_BLOCKS_DIR) + "/demo." + which + ".blocks");
+  ASSERT_FALSE(expected.empty());
+  Scratch scratch;
+  const std::string record = scratch.Path("blocks.txt");
+  const Outcome o = RunCli("flash --virtual-handset --record-blocks " + Quote(record) + " " + Quote(image));
+  ASSERT_EQ(o.status, 0) << o.output;
+  const std::string got = ReadText(record);
+  ASSERT_EQ(got.rfind("DATA_PROGRAM 0x10000000 ", 0), 0u) << got;
+  EXPECT_EQ(got.substr(got.find('\n') + 1), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliRecordTest, ::testing::Values("img", "raw"));
+
+}  // namespace
