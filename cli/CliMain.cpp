@@ -9,6 +9,10 @@
 #include "Flash.h"
 #include "Inspect.h"
 #include "InspectCoff.h"
+#include "ListCommand.h"
+#include "ModuleDirectory.h"
+#include "RunConfig.h"
+#include "UdevRuleCommand.h"
 
 namespace morvak::cli {
 
@@ -40,6 +44,22 @@ int Main(int argc, char** argv) {
       return 2;
     }
     return RunInspect(*options, stdout);
+  }
+  if (command == "list") {
+    const auto options = ParseListOptions(args, error);
+    if (!options) {
+      std::fprintf(stderr, "morvak-cli: %s (see morvak-cli --help)\n", error.c_str());
+      return 2;
+    }
+    return RunList(*options, ModuleRelativePath(GetModuleDirectory(), kConfigFileName), stdout);
+  }
+  if (command == "udev-rule") {
+    const auto options = ParseUdevRuleOptions(args, error);
+    if (!options) {
+      std::fprintf(stderr, "morvak-cli: %s (see morvak-cli --help)\n", error.c_str());
+      return 2;
+    }
+    return RunUdevRule(*options, ModuleRelativePath(GetModuleDirectory(), kConfigFileName), stdout, stderr);
   }
   if (command == "inspect-coff") return RunInspectCoff(args, std::cout, std::cerr);
   std::fprintf(stderr, "morvak-cli: unknown command %s (see morvak-cli --help)\n", command.c_str());

@@ -1,6 +1,11 @@
 #include "CliOptions.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "FaultPlan.h"
+#include "UsbDeviceMatch.h"
+#include "VirtualHandsets.h"
 
 namespace morvak::cli {
 namespace {
@@ -12,6 +17,18 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, std::string& val
   }
   value = args[++i];
   return true;
+}
+
+// A USB id as the configuration spells one: decimal, or hexadecimal after
+// 0x, from 1 to 0xFFFF, and nothing after the digits.
+std::optional<uint16_t> ParseUsbId(const std::string& text) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char* begin = text.data() + (hex ? 2 : 0);
+  const char* end = text.data() + text.size();
+  uint32_t value = 0;
+  const auto [stop, ec] = std::from_chars(begin, end, value, hex ? 16 : 10);
+  if (begin == end || ec != std::errc() || stop != end || value == 0 || value > 0xFFFF) return std::nullopt;
+  return static_cast<uint16_t>(value);
 }
 
 }  // namespace
@@ -34,6 +51,36 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
       if (!TakeValue(args, i, o.recordBlocks, error)) return std::nullopt;
     } else if (a.rfind("--record-blocks=", 0) == 0) {
       o.recordBlocks = a.substr(sizeof "--record-blocks=" - 1);
+    } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
+      std::string port;
+      if (a == "--port") {
+        if (!TakeValue(args, i, port, error)) return std::nullopt;
+      } else {
+        port = a.substr(sizeof "--port=" - 1);
+      }
+      if (!IsPortPath(port)) {
+        error = "--port " + port + ": not a USB port path as udev names it, such as 1-2.3";
+        return std::nullopt;
+      }
+      if (std::find(o.ports.begin(), o.ports.end(), port) != o.ports.end()) {
+        error = "--port " + port + " given twice";
+        return std::nullopt;
+      }
+      o.ports.push_back(port);
+    } else if (a == "--all-ports") {
+      o.allPorts = true;
+    } else if (a == "--json") {
+      o.json = true;
+    } else if (a == "--record" || a.rfind("--record=", 0) == 0) {
+      if (a == "--record") {
+        if (!TakeValue(args, i, o.record, error)) return std::nullopt;
+      } else {
+        o.record = a.substr(sizeof "--record=" - 1);
+      }
+      if (o.record.empty()) {
+        error = "--record needs a file name";
+        return std::nullopt;
+      }
     } else if (a == "--") {
       if (i + 2 != args.size() || imageSeen) {
         error = "flash takes exactly one IMAGE";
@@ -59,6 +106,53 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
   }
   if (!o.recordBlocks.empty() && !o.virtualHandset) {
     error = "--record-blocks needs --virtual-handset (only the virtual handset keeps a record)";
+    return std::nullopt;
+  }
+  if (o.virtualHandset && (o.allPorts || !o.ports.empty())) {
+    error = "--port and --all-ports choose USB handsets; virtual ones are chosen with --virtual-handset=count=N";
+    return std::nullopt;
+  }
+  if (o.allPorts && !o.ports.empty()) {
+    error = "--all-ports and --port exclude each other";
+    return std::nullopt;
+  }
+  return o;
+}
+
+std::optional<ListOptions> ParseListOptions(const std::vector<std::string>& args, std::string& error) {
+  ListOptions o;
+  for (const std::string& a : args) {
+    if (a != "--all") {
+      error = "list takes only --all, not " + a;
+      return std::nullopt;
+    }
+    o.all = true;
+  }
+  return o;
+}
+
+std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::string>& args, std::string& error) {
+  UdevRuleOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string value;
+    if (a == "--vendor" || a == "--product") {
+      if (!TakeValue(args, i, value, error)) return std::nullopt;
+      const std::optional<uint16_t> id = ParseUsbId(value);
+      if (!id) {
+        error = a + " " + value + ": needs a USB id from 1 to 0xffff (decimal, or hexadecimal after 0x)";
+        return std::nullopt;
+      }
+      (a == "--vendor" ? o.vendorId : o.productId) = *id;
+    } else if (a == "--output" || a == "-o") {
+      if (!TakeValue(args, i, o.output, error)) return std::nullopt;
+    } else {
+      error = "unknown option " + a + " of udev-rule";
+      return std::nullopt;
+    }
+  }
+  if (o.vendorId.has_value() != o.productId.has_value()) {
+    error = "udev-rule takes --vendor and --product together";
     return std::nullopt;
   }
   return o;
@@ -98,10 +192,31 @@ std::string UsageText() {
          "  flash [OPTIONS] IMAGE    flash an .img or .raw image\n"
          "      --onenand            the handset has OneNAND flash (default: NAND)\n"
          "      --erase-reserved     erase the reserved region too\n"
+         "      --port PATH          flash only the handset on USB port PATH (as udev names\n"
+         "                           it, e.g. 1-2.3; see morvak-cli list); give --port\n"
+         "                           several times to flash several handsets at once\n"
+         "      --all-ports          flash every matching handset present at the start,\n"
+         "                           all at once\n"
          "      --virtual-handset[=FAULTS]\n"
-         "                           flash into the built-in virtual handset instead of USB\n"
+         "                           flash into the built-in virtual handset instead of USB;\n"
+         "                           count=N in FAULTS stands for N handsets at once\n"
          "      --record-blocks FILE write one line per block the virtual handset received:\n"
-         "                           kind, address, length, CRC-16 of the payload\n"
+         "                           kind, address, length, CRC-16 of the payload (with\n"
+         "                           several handsets, one file each: FILE.virtual-K)\n"
+         "      --record FILE        append one JSON line per handset and run to FILE: time,\n"
+         "                           port, ASIC ID, image and its SHA-256, flash type and\n"
+         "                           options, result, last line, elapsed seconds (in place\n"
+         "                           of RecordFile= of the configuration)\n"
+         "      --json               print JSON lines instead of text: every status line,\n"
+         "                           progress range and position, message box, result and\n"
+         "                           a summary, each with its time (UTC) and port\n"
+         "  list [--all]             show the USB devices with the configured ids: port path,\n"
+         "                           ids, speed and whether Morvak can open them; --all shows\n"
+         "                           every device. Exit status 0 when a usable handset is\n"
+         "                           present, 1 otherwise\n"
+         "  udev-rule [--vendor ID --product ID] [--output FILE]\n"
+         "                           print the udev rule that lets the logged-in user open\n"
+         "                           the handset (the configured ids, or those given)\n"
          "  inspect [--onenand] IMAGE\n"
          "                           show what Start's checks find in an image, or the\n"
          "                           line Start would show\n"
@@ -111,13 +226,17 @@ std::string UsageText() {
          "                           --flat writes that image to OUT\n"
          "  help, --help             this text\n"
          "\n"
+         "With several handsets every run has its own link and worker; each line is\n"
+         "prefixed with its handset's port, and a summary table ends the output.\n"
          "Ctrl-C acts as \"Stop flashing\" (the run ends at its next write); a second\n"
          "Ctrl-C ends the program at once. The configuration is file/LURRA.ini beside\n"
-         "the program; real handsets are found by [LURRA_USB] VendorId and ProductId.\n"
+         "the program; real handsets are found by [LURRA_USB] VendorId and ProductId\n"
+         "(and Port, for one port only).\n"
          "\n"
-         "exit status: 0 the run succeeded, 1 it failed, 2 bad usage, 130 ended by Ctrl-C.\n"
+         "exit status: 0 the run succeeded (every run, with several handsets), 1 it\n"
+         "failed, 2 bad usage, 130 ended by Ctrl-C.\n"
          "\n" +
-         FaultPlanHelp();
+         FaultPlanHelp() + "\n" + VirtualHandsetsHelp();
 }
 
 }  // namespace morvak::cli

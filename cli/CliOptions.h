@@ -1,5 +1,6 @@
 #pragma once
 // The console's command line.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,9 +11,24 @@ struct FlashOptions {
   bool oneNand = false;
   bool eraseReserved = false;
   bool virtualHandset = false;
-  std::string faults;       // the virtual handset's fault text
+  std::string faults;       // the virtual handsets' text (count, faults)
   std::string recordBlocks;  // file for the virtual handset's block record
+  std::vector<std::string> ports;  // --port, in the order given, each once
+  bool allPorts = false;           // every matching handset present at start
+  bool json = false;               // JSON lines instead of text
+  std::string record;              // --record: the run record file
   std::string image;
+};
+
+struct ListOptions {
+  bool all = false;  // devices that do not match too
+};
+
+struct UdevRuleOptions {
+  // Both or neither: the ids of the rule, in place of the configured ones.
+  std::optional<uint16_t> vendorId;
+  std::optional<uint16_t> productId;
+  std::string output;  // write the rule here instead of stdout
 };
 
 struct InspectOptions {
@@ -23,6 +39,8 @@ struct InspectOptions {
 // Parses the arguments after "flash" / "inspect"; nothing and a reason on bad usage.
 std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<InspectOptions> ParseInspectOptions(const std::vector<std::string>& args, std::string& error);
+std::optional<ListOptions> ParseListOptions(const std::vector<std::string>& args, std::string& error);
+std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::string>& args, std::string& error);
 
 std::string UsageText();
 

@@ -4,15 +4,27 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
+#include <vector>
 
+#include "CliTexts.h"
 #include "ConsoleRun.h"
 #include "CountingTransport.h"
+#include "HandsetChannels.h"
 #include "ImageBlocks.h"
 #include "Interrupt.h"
+#include "JsonOutput.h"
 #include "ModuleDirectory.h"
+#include "ProfileFile.h"
 #include "RunConfig.h"
-#include "TransportChoice.h"
+#include "RunPump.h"
+#include "RunRecord.h"
+#include "Sha256.h"
+#include "TextOutput.h"
+#include "UsbDeviceList.h"
+#include "UsbProblems.h"
 #include "VirtualHandsetTransport.h"
+#include "VirtualHandsets.h"
 
 namespace morvak::cli {
 namespace {
@@ -33,40 +45,168 @@ bool WriteBlockRecord(const std::string& path, const std::vector<BlockRecord>& b
   return true;
 }
 
+// --all-ports: the port of every handset with the configured ids present now.
+// Those that cannot be opened are not flashed; each becomes an outcome of its
+// own. 0, or the exit status when there is nothing to flash.
+int FindAllPorts(const std::string& configPath, std::vector<std::string>& ports,
+                 std::vector<HandsetOutcome>& unopened, std::FILE* err) {
+  UsbDeviceMatch match;
+  if (!ReadUsbDeviceMatch(CProfileFile::Load(configPath), match)) {
+    std::fprintf(err, "morvak-cli: %s\n", NotConfiguredProblem(configPath).c_str());
+    return 1;
+  }
+  match.portPath.clear();  // every port
+  std::vector<UsbDeviceInfo> devices;
+  if (const uint32_t rc = ListUsbDevices(&match, devices); rc != 0) {
+    std::fprintf(err, "morvak-cli: cannot list the USB devices (code 0x%08x)\n", rc);
+    return 1;
+  }
+  for (const UsbDeviceInfo& d : devices) {
+    if (!d.matches || d.portPath.empty()) continue;
+    if (d.openable) {
+      ports.push_back(d.portPath);
+    } else {
+      HandsetOutcome o;
+      o.port = d.portPath;
+      o.lastLine = clitexts::kCannotBeOpened + d.whyNot;
+      unopened.push_back(o);
+    }
+  }
+  if (ports.empty() && unopened.empty()) {
+    std::fprintf(err, "morvak-cli: %s\n", clitexts::kNoHandsetPresent);
+    return 1;
+  }
+  return 0;
+}
+
+// An outcome the runs did not produce (Start refused, or never opened), shown
+// as its line and its result.
+void ShowUnstarted(IRunOutput& output, HandsetOutcome& o) {
+  RunEvent line;
+  line.kind = RunEvent::kLine;
+  line.text = o.lastLine;
+  line.time = std::chrono::system_clock::now();
+  o.endedAt = line.time;
+  if (!o.lastLine.empty()) output.Line(o.port, line);
+  output.Result(o);
+}
+
 }  // namespace
 
 int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err) {
-  CConsoleRun run(out, err, isatty(STDIN_FILENO) != 0);
-  TransportChoice choice;
-  choice.virtualHandset = options.virtualHandset;
-  choice.faults = options.faults;
-  choice.configPath = ModuleRelativePath(run.m_strModuleDirectory, kConfigFileName);
-  std::string error;
-  VirtualHandsetTransport* handset = nullptr;
-  std::unique_ptr<ITransport> transport = MakeTransport(choice, error, &handset);
-  if (!transport) {
-    std::fprintf(err, "morvak-cli: %s\n", error.c_str());
-    return 2;
-  }
-  auto counting = std::make_unique<CCountingTransport>(std::move(transport));
-  run.SetByteCounter(&counting->BytesWritten());
-  run.m_link.m_device.SetTransport(std::move(counting));
+  FlashEnvironment environment;
+  environment.interactive = isatty(STDIN_FILENO) != 0;
+  return RunFlash(options, out, err, environment);
+}
 
-  run.m_strImagePath = options.image;
-  run.m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
-  std::string line;
-  if (!run.ApplyStartSettings(options.eraseReserved, line)) {
-    std::fprintf(out, "%s\n", line.c_str());
-    return 1;
+int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const FlashEnvironment& environment) {
+  const std::string directory =
+      environment.moduleDirectory.empty() ? GetModuleDirectory() : environment.moduleDirectory;
+  const std::string configPath = ModuleRelativePath(directory, kConfigFileName);
+
+  std::vector<HandsetChannel> channels;
+  std::vector<HandsetOutcome> unopened;
+  bool several = false;
+  if (options.virtualHandset) {
+    VirtualHandsetSet set;
+    std::string error;
+    if (!ParseVirtualHandsets(options.faults, set, error)) {
+      std::fprintf(err, "morvak-cli: %s\n", error.c_str());
+      return 2;
+    }
+    channels = MakeVirtualChannels(set.plans);
+    several = set.countGiven;
+  } else {
+    std::vector<std::string> ports = options.ports;
+    if (options.allPorts) {
+      if (const int status = FindAllPorts(configPath, ports, unopened, err); status != 0) return status;
+    }
+    // No ports from --all-ports (every handset there cannot be opened) is no
+    // channel, never the first match.
+    if (!options.allPorts || !ports.empty()) channels = MakeUsbChannels(configPath, ports);
+    several = options.allPorts || !options.ports.empty();
   }
-  run.SetExpectedBytes(FileSize(options.image.c_str()) + FileSize(run.m_programFile.path));
+
+  const size_t count = channels.size();
+  const bool single = !several && count == 1;
+  CProgressBar bar(err);
+  std::unique_ptr<IRunOutput> output;
+  if (options.json)
+    output = std::make_unique<CJsonOutput>(out);
+  else
+    output = std::make_unique<CTextOutput>(
+        out, err, TextOutputMode{several, single ? &bar : nullptr, environment.interactive});
+
+  CRunEvents events;
+  CRunPump pump(events, *output);
+  std::vector<HandsetOutcome> outcomes(count);
+  std::vector<std::unique_ptr<CConsoleRun>> runs;
+  for (size_t i = 0; i < count; ++i) {
+    auto run = std::make_unique<CConsoleRun>(&events, i);
+    run->m_strModuleDirectory = directory;
+    auto counting = std::make_unique<CCountingTransport>(std::move(channels[i].transport));
+    if (single) bar.SetByteCounter(&counting->BytesWritten());
+    run->m_link.m_device.SetTransport(std::move(counting));
+    run->m_strImagePath = options.image;
+    run->m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
+    outcomes[i].port = channels[i].port;
+    pump.Add(*run, outcomes[i], [&channels, i] { return PortOf(channels[i]); });
+    runs.push_back(std::move(run));
+  }
+
+  // Records are asked for by the command line or, failing that, the configuration.
+  const std::string recordPath = !options.record.empty() ? options.record : ConfiguredRecordFile(directory);
+  std::string imageSha;
+  if (!recordPath.empty()) {
+    std::string ignored;  // an unreadable image is refused by Start below
+    if (!Sha256OfFile(options.image, imageSha, ignored)) imageSha.clear();
+  }
+
+  std::vector<bool> accepted(count, false);
+  for (size_t i = 0; i < count; ++i) {
+    std::string line;
+    accepted[i] = runs[i]->ApplyStartSettings(options.eraseReserved, line);
+    if (!accepted[i]) {
+      outcomes[i].lastLine = line;
+      ShowUnstarted(*output, outcomes[i]);
+    }
+  }
+  if (single && accepted[0])
+    bar.SetExpectedBytes(FileSize(options.image.c_str()) + FileSize(runs[0]->m_programFile.path));
   InstallInterruptHandler();
-  if (!run.StartWorker()) return 1;
-  const int succeeded = run.Pump();
-  if (handset != nullptr && !options.recordBlocks.empty() &&
-      !WriteBlockRecord(options.recordBlocks, handset->Blocks(), err))
-    return 1;
-  return succeeded != 0 ? 0 : 1;
+  for (size_t i = 0; i < count; ++i) {
+    if (!accepted[i]) continue;
+    outcomes[i].startedAt = std::chrono::system_clock::now();
+    outcomes[i].started = runs[i]->StartWorker();
+  }
+  pump.Run();
+
+  bool allWell = count > 0 && unopened.empty();
+  for (size_t i = 0; i < count; ++i) allWell = allWell && outcomes[i].succeeded;
+  for (HandsetOutcome& o : unopened) ShowUnstarted(*output, o);
+
+  if (!options.recordBlocks.empty()) {
+    for (size_t i = 0; i < count; ++i) {
+      if (channels[i].virtualHandset == nullptr) continue;
+      const std::string path = several ? options.recordBlocks + "." + outcomes[i].port : options.recordBlocks;
+      if (!WriteBlockRecord(path, channels[i].virtualHandset->Blocks(), err)) allWell = false;
+    }
+  }
+  if (!recordPath.empty()) {
+    for (size_t i = 0; i < count; ++i) {
+      if (!outcomes[i].started) continue;
+      const RunEnding ending{outcomes[i].succeeded, outcomes[i].lastLine, outcomes[i].startedAt, outcomes[i].endedAt,
+                             outcomes[i].port};
+      std::string error;
+      if (!AppendRunRecord(recordPath, MakeRunRecord(*runs[i], ending, imageSha), error)) {
+        std::fprintf(err, "morvak-cli: %s\n", error.c_str());
+        allWell = false;
+      }
+    }
+  }
+  outcomes.insert(outcomes.end(), unopened.begin(), unopened.end());
+  if (several || options.json) output->Summary(outcomes);
+  return allWell ? 0 : 1;
 }
 
 }  // namespace morvak::cli

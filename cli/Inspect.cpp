@@ -37,7 +37,7 @@ void PrintRecords(std::FILE* out, const std::string& path, uint32_t offset) {
 }  // namespace
 
 int RunInspect(const InspectOptions& options, std::FILE* out) {
-  CConsoleRun run(out, nullptr, false);
+  CConsoleRun run;
   run.m_strImagePath = options.image;
   run.m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
   std::string line;

@@ -2,75 +2,15 @@
 // process, its exit status and its lines, and the blocks the virtual handset
 // received against the list the image writer made for the same image.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli_test_support.h"
+
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status = -1;
-  std::string output;  // stdout and stderr together
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-Outcome RunCli(const std::string& args) {
-  Outcome o;
-  const std::string command = Quote(MORVAK_CLI_PATH) + " " + args + " 2>&1 </dev/null";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return o;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) o.output.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return o;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The scratch folder of one test: images made from the demo ones.
-class Scratch {
- public:
-  Scratch() {
-    m_dir = fs::path(::testing::TempDir()) / ("morvak-cli-test-" + std::to_string(::getpid()));
-    fs::create_directories(m_dir);
-  }
-  ~Scratch() {
-    std::error_code ec;
-    fs::remove_all(m_dir, ec);
-  }
-  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
-  std::string CopyOf(const std::string& from, const std::string& name) const {
-    fs::copy_file(from, m_dir / name, fs::copy_options::overwrite_existing);
-    return Path(name);
-  }
-  std::string Empty(const std::string& name) const {
-    std::ofstream(m_dir / name, std::ios::binary | std::ios::trunc);
-    return Path(name);
-  }
-
- private:
-  fs::path m_dir;
-};
+using namespace morvak::clitest;
 
 struct CliCase {
   const char* name;
@@ -83,13 +23,6 @@ struct CliCase {
 };
 
 class CliRunTest : public ::testing::TestWithParam<CliCase> {};
-
-std::string LastLine(const std::string& output) {
-  std::string text = output;
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  const size_t cut = text.rfind('\n');
-  return cut == std::string::npos ? text : text.substr(cut + 1);
-}
 
 TEST_P(CliRunTest, ExitStatusAndLines) {
   const CliCase& c = GetParam();
@@ -139,6 +72,29 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"unknown_option", {"flash", "--fast", "IMG"}, 2, "", ""},
         CliCase{"record_without_virtual_handset", {"flash", "--record-blocks", "x", "IMG"}, 2, "", ""},
         CliCase{"help", {"--help"}, 0, "", "inspect-coff FILE"},
+        CliCase{"help_names_several_handsets", {"--help"}, 0, "example: --virtual-handset=count=4", "K:FAULT"},
+        CliCase{"json_single", {"flash", "--json", "--virtual-handset", "IMG"}, 0, "{\"time\":\"",
+                "\"event\":\"result\",\"result\":\"succeeded\""},
+        CliCase{"port_not_a_path", {"flash", "--port", "1-x", "IMG"}, 2, "", "not a USB port path"},
+        CliCase{"port_with_leading_zero", {"flash", "--port=01-2", "IMG"}, 2, "", "not a USB port path"},
+        CliCase{"port_twice", {"flash", "--port", "1-2", "--port", "1-2", "IMG"}, 2, "", "given twice"},
+        CliCase{"port_with_virtual_handset", {"flash", "--virtual-handset", "--port", "1-2", "IMG"}, 2, "", ""},
+        CliCase{"all_ports_with_port", {"flash", "--all-ports", "--port", "1-2", "IMG"}, 2, "", "exclude"},
+        CliCase{"count_zero", {"flash", "--virtual-handset=count=0", "IMG"}, 2, "", "from 1 to 64"},
+        CliCase{"fault_for_a_handset_not_there", {"flash", "--virtual-handset=count=2,3:ram-refuse", "IMG"}, 2, "",
+                "handsets 1 to 2"},
+        CliCase{"record_without_name", {"flash", "--virtual-handset", "--record=", "IMG"}, 2, "", ""},
+        // With no ids configured (the shipped configuration) nothing is looked for.
+        CliCase{"all_ports_unconfigured", {"flash", "--all-ports", "IMG"}, 1, "", "No handset USB ids configured"},
+        CliCase{"list_unconfigured", {"list"}, 1, "No handset USB ids configured", ""},
+        CliCase{"list_bad_option", {"list", "--bogus"}, 2, "", ""},
+        CliCase{"udev_rule_given_ids", {"udev-rule", "--vendor", "0x1234", "--product", "22136"}, 0,
+                "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"1234\", ATTR{idProduct}==\"5678\", TAG+=\"uaccess\"",
+                "/etc/udev/rules.d/70-morvak.rules"},
+        CliCase{"udev_rule_unconfigured", {"udev-rule"}, 1, "", "No handset USB ids configured"},
+        CliCase{"udev_rule_one_id", {"udev-rule", "--vendor", "1"}, 2, "", "together"},
+        CliCase{"udev_rule_id_too_wide", {"udev-rule", "--vendor", "0x10000", "--product", "1"}, 2, "", "0xffff"},
+        CliCase{"udev_rule_id_with_tail", {"udev-rule", "--vendor", "0x12x4", "--product", "1"}, 2, "", ""},
         CliCase{"inspect_img", {"inspect", "IMG"}, 0, "reserved size:", "record count: 5"},
         CliCase{"inspect_without_dot", {"inspect", "NODOT"}, 1, "It is an invalide download file.", ""},
         CliCase{"inspect_coff_of_a_non_coff", {"inspect-coff", "IMG"}, 1, "", "not a readable COFF file"}),

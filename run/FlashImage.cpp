@@ -49,6 +49,13 @@ int CFlashRun::FlashImage() {
       text = texts::kFopenImgFailed;
       break;
     }
+    // No block of an image the run accepts reaches FILE_SIZE_LIMIT. A longer
+    // one (a raw part configured beyond it) cannot be read whole, and gets no
+    // buffer of that size first.
+    if (m_nRawFileSize >= FILE_SIZE_LIMIT) {
+      text = Format(texts::kFreadFailed, imagePath);
+      break;
+    }
     // One working buffer for every block; only a record longer than its first
     // size gets a buffer of its own length in its place.
     const uint32_t capacity = m_nRawFileSize > IMAGE_BUFFER_MIN ? m_nRawFileSize : IMAGE_BUFFER_MIN;
@@ -96,6 +103,12 @@ int CFlashRun::FlashImage() {
         break;
       }
       if (record.length != 0) {
+        // A record header from a file changed since Start may claim any
+        // length; one no accepted image can hold is not allocated for.
+        if (record.length >= FILE_SIZE_LIMIT) {
+          text = Format(texts::kFreadFailed, imagePath);
+          break;
+        }
         if (record.length > capacity) {
           delete[] m_imageFile.data;
           m_imageFile.data = new (std::nothrow) uint8_t[record.length];

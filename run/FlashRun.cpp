@@ -1,6 +1,8 @@
 #include "FlashRun.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 
 #include "Format.h"
 #include "ModuleDirectory.h"
@@ -68,6 +70,7 @@ unsigned CFlashRun::FlashThreadProc(void* param) {
 }
 
 int CFlashRun::RunFlashing() {
+  std::fill(std::begin(m_asicId), std::end(m_asicId), uint8_t{0});
   PostWindowMessage(WM_SYNC_FIELDS, 1, 0);
   PostStatus(Format(texts::kReadInputFile, m_strRunImagePath.c_str()));
   if (CheckImageFile() == 0) return 0;

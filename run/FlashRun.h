@@ -49,7 +49,8 @@ class CFlashRun : public IMessageTarget {
   CTargetLink m_link;
   // The executable's directory with its trailing '/', where file/ lives.
   std::string m_strModuleDirectory;
-  // The chip's ASIC ID as the last successful boot read it.
+  // The chip's ASIC ID as this run's boot read it; all zeros until it has, so
+  // that a run whose boot fails never shows the previous run's chip.
   uint8_t m_asicId[ASIC_ID_SIZE] = {};
 
   // --- Start (window thread). Everything Start does that is not a control:
@@ -61,6 +62,8 @@ class CFlashRun : public IMessageTarget {
   // still alive: one set of run state allows one run at a time.
   bool StartWorker();
   bool WorkerAlive() const { return m_bWorkerAlive.load(); }
+  // The image path as the last accepted Start took it: the one the run flashes.
+  const std::string& RunImagePath() const { return m_strRunImagePath; }
   // Waits for a worker that has been started, if any, to return.
   void JoinWorker();
   // What "Stop flashing" does to the link: ends the wait for the device and

@@ -18,6 +18,7 @@ RunConfig ReadRunConfig(const CProfileFile& profile, int flashType) {
   config.withEboot.rawFileSize = profile.GetInt(section, "RawFileSize_WithEboot", nand ? 0x100000u : 0x60000u);
   config.withEboot.binaryRegionSize =
       profile.GetInt(section, "BinaryRegionSize_WithEboot", nand ? 0x120000u : 0x80000u);
+  config.recordFile = profile.GetString(kParamsSection, kRecordFileKey).value_or(std::string());
   return config;
 }
 

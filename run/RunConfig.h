@@ -18,6 +18,8 @@ inline constexpr unsigned kModuleDirectoryLimit = 236;
 inline constexpr const char* kParamsSection = "LURRA_PARAMS";
 inline constexpr const char* kNandSection = "LURRA_NAND";
 inline constexpr const char* kOneNandSection = "LURRA_OneNAND";
+// [LURRA_PARAMS] RecordFile=: the run record file; empty or missing for none.
+inline constexpr const char* kRecordFileKey = "RecordFile";
 
 struct SizePair {
   uint32_t rawFileSize = 0;
@@ -29,6 +31,7 @@ struct RunConfig {
   uint32_t downloadRaw = 0;
   SizePair withoutEboot;  // chosen when the image header stands at its raw size
   SizePair withEboot;
+  std::string recordFile;  // as written; a relative name is beside the program
 };
 
 // The section is LURRA_NAND for flash type 0 and LURRA_OneNAND for any other.

@@ -21,7 +21,8 @@ int LIBUSB_CALL OnArrival(libusb_context*, libusb_device*, libusb_hotplug_event,
 
 }  // namespace
 
-CLibusbTransport::CLibusbTransport(std::string configPath) : m_configPath(std::move(configPath)) {}
+CLibusbTransport::CLibusbTransport(std::string configPath, std::string port)
+    : m_configPath(std::move(configPath)), m_port(std::move(port)) {}
 
 CLibusbTransport::~CLibusbTransport() { Close(); }
 
@@ -36,6 +37,14 @@ uint32_t CLibusbTransport::Open() {
   if (!ReadUsbDeviceMatch(CProfileFile::Load(m_configPath), match)) {
     ReleaseContext();
     m_problem = NotConfiguredProblem(m_configPath);
+    return OPEN_NOT_CONFIGURED;
+  }
+  if (!m_port.empty()) match.portPath = m_port;
+  // A port that is no port path would match nothing, and the wait would
+  // never say why.
+  if (!match.portPath.empty() && !IsPortPath(match.portPath)) {
+    ReleaseContext();
+    m_problem = BadPortProblem(match.portPath, m_port.empty(), m_configPath);
     return OPEN_NOT_CONFIGURED;
   }
   uint32_t result = EnsureContext(match);
@@ -132,6 +141,7 @@ uint32_t CLibusbTransport::OpenDevice(libusb_device* device, uint16_t vendorId, 
     return Failed(rc, device, vendorId, productId);
   }
   m_handle = handle;
+  m_openedPort = PortPathOf(device);
   return OPEN_CONNECTED;
 }
 

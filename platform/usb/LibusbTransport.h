@@ -1,8 +1,9 @@
 #pragma once
 // CLibusbTransport: the byte channel to a real handset over libusb. The
 // handset's boot interface is found by the vendor and product id configured
-// in file/LURRA.ini (section LURRA_USB, keys VendorId and ProductId), read
-// afresh at every Open; with no ids configured no device is ever opened.
+// in file/LURRA.ini (section LURRA_USB, keys VendorId and ProductId, and Port
+// for one port only), read afresh at every Open; with no ids configured no
+// device is ever opened.
 //
 // The libusb context belongs to the transport, never to the process: it is
 // made by the first Open, kept while Opens find no device (so that a handset
@@ -30,7 +31,9 @@ inline constexpr unsigned USB_ARRIVAL_WAIT_MS = 10;
 
 class CLibusbTransport : public ITransport {
  public:
-  explicit CLibusbTransport(std::string configPath);
+  // `port`, when not empty, is the only port a handset is opened on, in place
+  // of [LURRA_USB] Port= (so several transports can each own one handset).
+  explicit CLibusbTransport(std::string configPath, std::string port = {});
   ~CLibusbTransport() override;
   CLibusbTransport(const CLibusbTransport&) = delete;
   CLibusbTransport& operator=(const CLibusbTransport&) = delete;
@@ -48,6 +51,9 @@ class CLibusbTransport : public ITransport {
   bool Write(const uint8_t* buffer, uint32_t length) override;
   void Interrupt() override;
   std::string OpenProblem() const override { return m_problem; }
+  // The port path of the device the last successful Open opened; kept after
+  // Close, empty before any. Read it from the thread that opens.
+  const std::string& OpenedPortPath() const { return m_openedPort; }
 
  private:
   // Makes the context (and the arrival watch for `match`) unless one for the
@@ -64,8 +70,10 @@ class CLibusbTransport : public ITransport {
   void ReleaseContext();
 
   const std::string m_configPath;
+  const std::string m_port;
   std::atomic<bool> m_interrupted{false};
   std::string m_problem;
+  std::string m_openedPort;
 
   libusb_context* m_context = nullptr;
   UsbDeviceMatch m_watched;   // the ids the arrival watch is for

@@ -30,10 +30,27 @@ bool ReadUsbDeviceMatch(const CProfileFile& profile, UsbDeviceMatch& match) {
   if (!vendor || !product) return false;
   match.vendorId = *vendor;
   match.productId = *product;
-  // [LURRA_USB] Port= is not offered yet; once it is, it is read into
-  // match.portPath here, and Matches() already honours it.
-  match.portPath.clear();
+  match.portPath = profile.GetString(usbtexts::kSection, usbtexts::kPortKey).value_or(std::string());
   return true;
+}
+
+bool IsPortPath(std::string_view text) {
+  constexpr int kMaxPorts = 7;
+  uint8_t numbers[1 + kMaxPorts];
+  int count = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned value = 0;
+    const size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 4)
+      value = value * 10 + static_cast<unsigned>(text[i++] - '0');
+    if (i == start || value == 0 || value > 255 || count == 1 + kMaxPorts) return false;
+    numbers[count++] = static_cast<uint8_t>(value);
+    if (i == text.size()) break;
+    if (text[i] != (count == 1 ? '-' : '.') || ++i == text.size()) return false;
+  }
+  // Leading zeros and other spellings of the same numbers are not the name.
+  return count >= 2 && FormatPortPath(numbers[0], numbers + 1, count - 1) == text;
 }
 
 std::string FormatPortPath(uint8_t bus, const uint8_t* ports, int count) {

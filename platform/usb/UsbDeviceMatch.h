@@ -20,8 +20,7 @@ struct UsbDeviceMatch {
   uint16_t vendorId = 0;
   uint16_t productId = 0;
   // The port the handset must be plugged into, as udev names it ("1-2.3");
-  // empty for any port. This is where [LURRA_USB] Port= will go once it is
-  // offered; nothing reads that key yet.
+  // empty for any port. [LURRA_USB] Port= as written (see IsPortPath).
   std::string portPath;
 
   // `devicePortPath` is the device's own port path (empty when unknown, which
@@ -30,9 +29,15 @@ struct UsbDeviceMatch {
   friend bool operator==(const UsbDeviceMatch&, const UsbDeviceMatch&) = default;
 };
 
-// Reads VendorId and ProductId from section LURRA_USB. False when either is
-// missing, empty, 0 or wider than 16 bits: the device is then never guessed.
+// Reads VendorId, ProductId and Port from section LURRA_USB. False when either
+// id is missing, empty, 0 or wider than 16 bits: the device is then never
+// guessed. The port is taken as written; a missing or empty Port= is any port.
 bool ReadUsbDeviceMatch(const CProfileFile& profile, UsbDeviceMatch& match);
+
+// Whether `text` is a port path exactly as FormatPortPath writes one: a bus
+// number, '-', and one to seven port numbers joined by '.', every number from
+// 1 to 255 without leading zeros ("1-2.3"). Nothing else can ever match.
+bool IsPortPath(std::string_view text);
 
 // "1-2.3" for bus 1, ports 2 and 3 (outermost first), as udev names the
 // device; empty when there are no port numbers (a root hub, or unknown).

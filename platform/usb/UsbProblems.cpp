@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "UdevRule.h"
 #include "UsbDeviceMatch.h"
 #include "UsbTexts.h"
 
@@ -37,9 +38,17 @@ std::string NotConfiguredProblem(const std::string& configPath) {
                 usbtexts::kSection, configPath.c_str());
 }
 
+std::string BadPortProblem(const std::string& port, bool fromConfig, const std::string& configPath) {
+  const std::string source = fromConfig ? Format(usbtexts::kPortFromConfigFormat, usbtexts::kPortKey,
+                                                 usbtexts::kSection, configPath.c_str())
+                                        : std::string(usbtexts::kPortFromCaller);
+  return Format(usbtexts::kBadPortFormat, port.c_str(), source.c_str());
+}
+
 std::string AccessDeniedProblem(const UsbDevicePlace& place) {
   return Format(usbtexts::kAccessDeniedFormat, place.vendorId, place.productId, place.bus, PortText(place),
-                place.vendorId, place.productId);
+                usbtexts::kUdevRuleCommand, UdevRuleLine(place.vendorId, place.productId).c_str(),
+                usbtexts::kUdevRulePath);
 }
 
 std::string BusyProblem(const UsbDevicePlace& place) {

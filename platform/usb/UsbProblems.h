@@ -15,6 +15,9 @@ struct UsbDevicePlace {
 };
 
 std::string NotConfiguredProblem(const std::string& configPath);
+// A port that is no port path; `fromConfig` tells whether Port= of the
+// configuration gave it (else the caller did).
+std::string BadPortProblem(const std::string& port, bool fromConfig, const std::string& configPath);
 std::string AccessDeniedProblem(const UsbDevicePlace& place);
 std::string BusyProblem(const UsbDevicePlace& place);
 // For OPEN_READ_CHANNEL_FAILED / OPEN_WRITE_CHANNEL_FAILED: the device that

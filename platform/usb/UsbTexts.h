@@ -8,20 +8,39 @@ namespace morvak::usbtexts {
 inline constexpr const char* kSection = "LURRA_USB";
 inline constexpr const char* kVendorKey = "VendorId";
 inline constexpr const char* kProductKey = "ProductId";
-// Reserved for a later filter on the port the handset is plugged into
-// ("1-2.3"); not read yet.
+// The port the handset must be plugged into, as udev names it ("1-2.3");
+// empty or missing for any port.
 inline constexpr const char* kPortKey = "Port";
+
+// The udev rule that gives the user logged in at the seat access to the
+// handset's boot interface (vid, pid), where it is installed, and the
+// command that prints it.
+inline constexpr const char* kUdevRuleFormat =
+    "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", TAG+=\"uaccess\"";
+inline constexpr const char* kUdevRulePath = "/etc/udev/rules.d/70-morvak.rules";
+inline constexpr const char* kUdevRuleCommand = "morvak-cli udev-rule";
+// The comment above the rule in the file: vid, pid, rule path.
+inline constexpr const char* kUdevRuleHeaderFormat =
+    "# Morvak: lets the user logged in at this seat open the handset's USB boot\n"
+    "# interface %04x:%04x without root. Install as %s, then run\n"
+    "# \"udevadm control --reload\" and replug the handset.\n";
 
 // OpenProblem() texts. Arguments in order as named.
 // kVendorKey, kProductKey, kVendorKey, kSection, configuration file path.
 inline constexpr const char* kNotConfiguredFormat =
     "No handset USB ids configured: set %s and %s (for example %s=0x1234) in section [%s] of %s";
-// vid, pid, bus, port path, vid, pid.
+// vid, pid, bus, port path, kUdevRuleCommand, the rule, kUdevRulePath.
 inline constexpr const char* kAccessDeniedFormat =
     "No permission to open the handset's USB device %04x:%04x (bus %u, port %s): give your user "
-    "access with a udev rule such as SUBSYSTEM==\"usb\", ATTR{idVendor}==\"%04x\", "
-    "ATTR{idProduct}==\"%04x\", TAG+=\"uaccess\" in /etc/udev/rules.d/70-morvak.rules, then "
+    "access with the udev rule that \"%s\" prints (%s), installed as %s, then "
     "run \"udevadm control --reload\" and replug the handset";
+// The port text, where it came from (kPortFromConfigFormat or kPortFromCaller).
+inline constexpr const char* kBadPortFormat =
+    "\"%s\" (%s) is not a USB port path: write the port as udev names it, for example 1-2.3 "
+    "(bus 1, hub port 2, port 3), or leave it out to take any port";
+// kPortKey, kSection, configuration file path.
+inline constexpr const char* kPortFromConfigFormat = "%s= in section [%s] of %s";
+inline constexpr const char* kPortFromCaller = "the port asked for";
 // vid, pid, bus, port path.
 inline constexpr const char* kBusyFormat =
     "The handset's USB device %04x:%04x (bus %u, port %s) is in use by another program: close "

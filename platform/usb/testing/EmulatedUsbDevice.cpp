@@ -168,6 +168,7 @@ bool EmulatedUsbDevice::Complete(PendingUrb& pending, int& actual, int& status) 
       status = -EPIPE;
       return true;
     }
+    if (m_function->SendZeroLength()) return true;
     moved = m_function->Send(buffer, length);
   } else {
     moved = m_function->Received(buffer, length);

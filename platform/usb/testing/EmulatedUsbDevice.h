@@ -36,6 +36,9 @@ class IUsbFunction {
   virtual size_t Send(uint8_t* out, size_t max) = 0;
   // A stalled IN endpoint fails its URBs with -EPIPE.
   virtual bool InStalled() const { return false; }
+  // Whether the next IN URB ends at once with no bytes, as a zero-length
+  // packet ends a transfer; asked before Send.
+  virtual bool SendZeroLength() { return false; }
 };
 
 // One reaped URB.

@@ -1,0 +1,74 @@
+#pragma once
+// CFlashToolDlg: the main window, and the home of a flashing run's state. The
+// run (CFlashRun) reaches the window only through posted messages, a message
+// box it waits on, and, at its end, the enabled states of Start and Stop.
+#include <QIcon>
+#include <QPixmap>
+#include <string>
+#include <vector>
+
+#include "Dialog.h"
+#include "FlashRun.h"
+
+class QCheckBox;
+class QLabel;
+
+namespace morvak {
+
+class CProgressCtrl;
+
+class CFlashToolDlg : public CDialog, public CFlashRun {
+ public:
+  explicit CFlashToolDlg(QWidget* parent = nullptr);
+  ~CFlashToolDlg() override;
+
+  // --- Window fields; the image path and the flash type are the run's
+  // m_strImagePath and m_nFlashType.
+  std::string m_strPendingStatus;
+  QCheckBox* m_btnEraseReserved = nullptr;
+  QLabel* m_picStatus = nullptr;
+  CProgressCtrl* m_progress = nullptr;
+  std::string m_strStatusLog;
+  QIcon m_hIcon;
+  QPixmap m_hBmpBusy;
+  QPixmap m_hBmpFailure;
+  QPixmap m_hBmpSuccess;
+
+  void DoDataExchange(CDataExchange* pDX) override;
+
+  // --- Handlers (window thread).
+  void OnStartFlashing();
+  void OnStopFlashing();
+  void OnBrowse();
+  void OnCloseWindows();
+  void OnDropFiles(const std::vector<std::string>& names) override;
+  void OnSysCommand(unsigned id, intptr_t lParam) override;
+  // Puts `text` on top of the log and sends every bound field to its control.
+  void AppendStatusLine(std::string text);
+  intptr_t DefWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+  void LoadImagePathSetting();
+  void SaveImagePathSetting();
+
+  // --- The run's window (any thread).
+  void PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  void PostStatusLine(std::string text) override;
+  void ShowMessageBox(const std::string& text) override;
+
+ protected:
+  bool OnInitDialog() override;
+  void OnDestroy() override;
+  void OnCommand(int id) override;
+  intptr_t WindowProc(const CWindowMessageEvent& message) override;
+  void EnableControl(int id, bool enable) override;
+
+ private:
+  // Ends a run that is still going: stops it, ends a pending read, and waits
+  // for the worker while serving the calls it makes into the window.
+  void EndRun();
+
+  // The worker has given Start back: it returns within moments (window thread).
+  bool m_bRunEnding = false;
+};
+
+}  // namespace morvak

@@ -1,0 +1,49 @@
+// How the window shows a run: the run's messages, the status log, and Stop.
+#include "FlashToolDlg.h"
+#include "FlashToolDlgTemplate.h"
+#include "ProgressCtrl.h"
+#include "ProgressDisplay.h"
+#include "RunMessageTable.h"
+#include "StatusLog.h"
+#include "WindowMessageEvent.h"
+
+namespace morvak {
+
+intptr_t CFlashToolDlg::WindowProc(const CWindowMessageEvent& message) {
+  // A status line carries its text; it passes through the pending slot as
+  // every status line does.
+  if (message.Line()) m_strPendingStatus = *message.Line();
+  return CDialog::WindowProc(message);
+}
+
+intptr_t CFlashToolDlg::DefWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (RunMessageActionOf(message)) {
+    case RunMessageAction::SyncFields: UpdateData(wParam != 0); break;
+    case RunMessageAction::StatusLine: AppendStatusLine(m_strPendingStatus); break;
+    case RunMessageAction::ProgressPos:
+      if (m_progress != nullptr) ShowProgressPos(*m_progress, wParam);
+      break;
+    case RunMessageAction::ProgressRange:
+      if (m_progress != nullptr) ShowProgressRange(*m_progress, wParam);
+      break;
+    case RunMessageAction::RunSucceeded: SetImage(m_picStatus, m_hBmpSuccess); break;
+    case RunMessageAction::RunFailed: SetImage(m_picStatus, m_hBmpFailure); break;
+    case RunMessageAction::DisableStop: EnableDlgItem(IDC_STOP_FLASHING, false); break;
+    case RunMessageAction::EnableStop: EnableDlgItem(IDC_STOP_FLASHING, true); break;
+    case RunMessageAction::None: break;
+  }
+  return CDialog::DefWindowProc(message, wParam, lParam);
+}
+
+void CFlashToolDlg::AppendStatusLine(std::string text) {
+  m_strStatusLog = WithNewestLine(text, m_strStatusLog);
+  UpdateData(false);
+}
+
+void CFlashToolDlg::OnStopFlashing() {
+  RequestStop();
+  EnableDlgItem(IDC_STOP_FLASHING, false);
+  EnableDlgItem(IDC_START_FLASHING, true);
+}
+
+}  // namespace morvak

@@ -1,0 +1,28 @@
+// The choice of the image: "browser..." and files dropped on the window.
+#include "BrowseFilter.h"
+#include "DroppedFile.h"
+#include "FlashToolDlg.h"
+#include "OpenFileDialog.h"
+
+namespace morvak {
+
+void CFlashToolDlg::OnBrowse() {
+  UpdateData(true);
+  const uint32_t downloadRaw = ReadDownloadRaw(m_strModuleDirectory);
+  if (const auto path = ChooseFileToOpen(this, BrowseFilter(downloadRaw))) {
+    m_strImagePath = *path;
+    UpdateData(false);
+  }
+}
+
+void CFlashToolDlg::OnDropFiles(const std::vector<std::string>& names) {
+  const DropChoice choice = ChooseDroppedFile(names);
+  if (choice.taken) {
+    m_strImagePath = choice.path;
+    UpdateData(false);
+  } else if (!choice.line.empty()) {
+    AppendStatusLine(choice.line);
+  }
+}
+
+}  // namespace morvak

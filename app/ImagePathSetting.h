@@ -1,0 +1,17 @@
+#pragma once
+// The remembered image path: entry "ImageFilePath" of section "LURRA_lg" in the
+// user's profile, the INI file "Morvak.ini" in the user's configuration
+// directory ($XDG_CONFIG_HOME, by default ~/.config).
+#include <string>
+
+namespace morvak {
+
+inline constexpr const char* kProfileName = "Morvak";
+inline constexpr const char* kImagePathKey = "LURRA_lg/ImageFilePath";
+
+// Empty when the file or the entry is missing.
+std::string ReadImagePathSetting();
+// A failed write is not reported.
+void WriteImagePathSetting(const std::string& path);
+
+}  // namespace morvak

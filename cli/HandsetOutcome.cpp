@@ -1,0 +1,49 @@
+#include "HandsetOutcome.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace morvak::cli {
+
+double HandsetOutcome::Seconds() const {
+  const double seconds = std::chrono::duration<double>(endedAt - startedAt).count();
+  return started && seconds > 0 ? seconds : 0;
+}
+
+std::string ShortAsicId(const std::string& hex) {
+  if (hex.empty()) return "-";
+  if (hex.size() <= 19) return hex;
+  return hex.substr(0, 8) + "..." + hex.substr(hex.size() - 8);
+}
+
+std::string FormatSummaryTable(const std::vector<HandsetOutcome>& outcomes) {
+  struct Row {
+    std::string port, asic, result, time, line;
+  };
+  std::vector<Row> rows{{"PORT", "ASIC ID", "RESULT", "TIME", "LAST LINE"}};
+  size_t succeeded = 0;
+  for (const HandsetOutcome& o : outcomes) {
+    char time[32];
+    std::snprintf(time, sizeof time, "%.2f s", o.Seconds());
+    rows.push_back({o.port.empty() ? "?" : o.port, ShortAsicId(o.asicIdHex),
+                    o.succeeded ? "succeeded" : (o.started ? "failed" : "not started"), time, o.lastLine});
+    if (o.succeeded) ++succeeded;
+  }
+  size_t widths[4] = {};
+  for (const Row& r : rows) {
+    widths[0] = std::max(widths[0], r.port.size());
+    widths[1] = std::max(widths[1], r.asic.size());
+    widths[2] = std::max(widths[2], r.result.size());
+    widths[3] = std::max(widths[3], r.time.size());
+  }
+  const auto pad = [](const std::string& s, size_t width) { return s + std::string(width - s.size() + 2, ' '); };
+  std::string table;
+  for (const Row& r : rows)
+    table += pad(r.port, widths[0]) + pad(r.asic, widths[1]) + pad(r.result, widths[2]) + pad(r.time, widths[3]) +
+             r.line + "\n";
+  table += std::to_string(outcomes.size()) + (outcomes.size() == 1 ? " handset: " : " handsets: ") +
+           std::to_string(succeeded) + " succeeded, " + std::to_string(outcomes.size() - succeeded) + " failed\n";
+  return table;
+}
+
+}  // namespace morvak::cli

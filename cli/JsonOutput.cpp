@@ -1,0 +1,60 @@
+#include "JsonOutput.h"
+
+#include "JsonLine.h"
+#include "WindowMessages.h"
+
+namespace morvak::cli {
+namespace {
+
+CJsonLine Event(std::chrono::system_clock::time_point time, const std::string& port, const char* kind) {
+  CJsonLine line;
+  line.Add("time", FormatUtcTime(time)).AddOrNull("port", port).Add("event", kind);
+  return line;
+}
+
+}  // namespace
+
+void CJsonOutput::Write(const std::string& line) {
+  std::fprintf(m_out, "%s\n", line.c_str());
+  std::fflush(m_out);
+}
+
+void CJsonOutput::Line(const std::string& port, const RunEvent& event) {
+  Write(Event(event.time, port, "status").Add("text", event.text).Text());
+}
+
+void CJsonOutput::Progress(const std::string& port, const RunEvent& event) {
+  if (event.message == WM_PROGRESS_RANGE)
+    Write(Event(event.time, port, "progress_range").Add("range", static_cast<uint64_t>(event.wParam)).Text());
+  if (event.message == WM_PROGRESS_POS)
+    Write(Event(event.time, port, "progress").Add("position", static_cast<uint64_t>(event.wParam)).Text());
+}
+
+void CJsonOutput::Box(const std::string& port, const RunEvent& event) {
+  Write(Event(event.time, port, "message_box").Add("text", event.text).Text());
+}
+
+void CJsonOutput::Result(const HandsetOutcome& o) {
+  Write(Event(o.endedAt, o.port, "result")
+            .Add("result", o.succeeded ? "succeeded" : "failed")
+            .AddOrNull("asic_id", o.asicIdHex)
+            .AddFixed("elapsed_seconds", o.Seconds(), 3)
+            .Add("last_line", o.lastLine)
+            .Text());
+}
+
+void CJsonOutput::Stopping() {
+  Write(Event(std::chrono::system_clock::now(), std::string(), "stop_requested").Text());
+}
+
+void CJsonOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
+  uint64_t succeeded = 0;
+  for (const HandsetOutcome& o : outcomes) succeeded += o.succeeded ? 1 : 0;
+  Write(Event(std::chrono::system_clock::now(), std::string(), "summary")
+            .Add("handsets", static_cast<uint64_t>(outcomes.size()))
+            .Add("succeeded", succeeded)
+            .Add("failed", static_cast<uint64_t>(outcomes.size()) - succeeded)
+            .Text());
+}
+
+}  // namespace morvak::cli

@@ -1,0 +1,44 @@
+#pragma once
+// What the runs of one console command post, in one queue: each run's worker
+// posts, the main thread takes the events in posting order and prints them.
+// Every event carries the handset it is about and when it was posted.
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace morvak::cli {
+
+struct RunEvent {
+  enum Kind { kMessage, kLine, kBox, kFinished };
+  Kind kind = kMessage;
+  size_t handset = 0;
+  uint32_t message = 0;  // kMessage: the window message and its wParam
+  uintptr_t wParam = 0;
+  std::string text;      // kLine, kBox
+  std::chrono::system_clock::time_point time;
+  // kBox: set once the box has been dealt with; the posting worker waits for it.
+  std::shared_ptr<std::promise<void>> closed;
+};
+
+class CRunEvents {
+ public:
+  // Stamps the event with the time and queues it. Safe from any thread.
+  void Post(RunEvent event);
+  // Queues a box and waits until whoever takes it has closed it.
+  void PostBoxAndWait(size_t handset, std::string text);
+  // Every event queued so far, oldest first; waits up to `wait` for one.
+  std::deque<RunEvent> Take(std::chrono::milliseconds wait);
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::deque<RunEvent> m_events;
+};
+
+}  // namespace morvak::cli

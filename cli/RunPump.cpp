@@ -1,0 +1,65 @@
+#include "RunPump.h"
+
+#include <chrono>
+
+#include "Interrupt.h"
+#include "RunRecord.h"
+#include "WindowMessages.h"
+
+namespace morvak::cli {
+
+void CRunPump::Add(CConsoleRun& run, HandsetOutcome& outcome, std::function<std::string()> port) {
+  m_handsets.push_back({&run, &outcome, std::move(port)});
+}
+
+void CRunPump::Handle(RunEvent& event) {
+  if (event.handset >= m_handsets.size()) return;
+  Handset& h = m_handsets[event.handset];
+  HandsetOutcome& o = *h.outcome;
+  switch (event.kind) {
+    case RunEvent::kLine:
+      o.lastLine = event.text;
+      m_output.Line(o.port, event);
+      break;
+    case RunEvent::kMessage:
+      if (event.message == WM_PROGRESS_RANGE || event.message == WM_PROGRESS_POS) m_output.Progress(o.port, event);
+      if (event.message == WM_RUN_SUCCEEDED || event.message == WM_RUN_FAILED) {
+        o.succeeded = event.message == WM_RUN_SUCCEEDED;
+        o.endedAt = event.time;
+      }
+      break;
+    case RunEvent::kBox:
+      m_output.Box(o.port, event);
+      event.closed->set_value();
+      break;
+    case RunEvent::kFinished:
+      // The worker's last act: everything it wrote is ours to read now.
+      h.finished = true;
+      o.asicIdHex = AsicIdHex(*h.run);
+      if (h.port) o.port = h.port();
+      m_output.Result(o);
+      break;
+  }
+}
+
+void CRunPump::Run() {
+  int stopsSeen = 0;
+  const auto running = [this] {
+    for (const Handset& h : m_handsets)
+      if (h.outcome->started && !h.finished) return true;
+    return false;
+  };
+  while (running()) {
+    std::deque<RunEvent> events = m_events.Take(std::chrono::milliseconds(100));
+    for (RunEvent& event : events) Handle(event);
+    if (StopRequests() > stopsSeen) {
+      stopsSeen = StopRequests();
+      for (Handset& h : m_handsets) h.run->RequestStop();
+      m_output.Stopping();
+    }
+    m_output.Idle();
+  }
+  for (Handset& h : m_handsets) h.run->JoinWorker();
+}
+
+}  // namespace morvak::cli

@@ -1,0 +1,55 @@
+#include "TextOutput.h"
+
+#include "Interrupt.h"
+#include "WindowMessages.h"
+
+namespace morvak::cli {
+
+void CTextOutput::ClearBar() {
+  if (m_mode.bar != nullptr) m_mode.bar->Clear();
+}
+
+void CTextOutput::Line(const std::string& port, const RunEvent& event) {
+  ClearBar();
+  if (m_mode.severalHandsets)
+    std::fprintf(m_out, "[%s] %s\n", port.empty() ? "?" : port.c_str(), event.text.c_str());
+  else
+    std::fprintf(m_out, "%s\n", event.text.c_str());
+  std::fflush(m_out);
+}
+
+void CTextOutput::Progress(const std::string&, const RunEvent& event) {
+  if (m_mode.bar == nullptr) return;
+  if (event.message == WM_PROGRESS_RANGE) m_mode.bar->SetRange(event.wParam);
+  if (event.message == WM_PROGRESS_POS) m_mode.bar->SetPosition(event.wParam);
+}
+
+void CTextOutput::Box(const std::string&, const RunEvent& event) {
+  // The run posts the box's text as a status line just before. Only an
+  // operator at a terminal is asked to confirm, only for a single handset and
+  // only while no stop has been asked for: a script never waits for Enter.
+  if (!m_mode.waitOnBoxes || m_mode.severalHandsets || StopRequests() != 0) return;
+  ClearBar();
+  std::fprintf(m_err, "%s\nPress Enter to continue.\n", event.text.c_str());
+  WaitForEnter();
+}
+
+void CTextOutput::Stopping() {
+  ClearBar();
+  std::fprintf(m_err, m_mode.severalHandsets
+                          ? "Stopping: every run ends at its next write (Ctrl-C again quits at once).\n"
+                          : "Stopping: the run ends at its next write (Ctrl-C again quits at once).\n");
+}
+
+void CTextOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
+  ClearBar();
+  if (!m_mode.severalHandsets) return;
+  std::fprintf(m_out, "\n%s", FormatSummaryTable(outcomes).c_str());
+  std::fflush(m_out);
+}
+
+void CTextOutput::Idle() {
+  if (m_mode.bar != nullptr) m_mode.bar->Draw();
+}
+
+}  // namespace morvak::cli

@@ -1,0 +1,39 @@
+#pragma once
+// The console's text output: status lines on stdout oldest first, one line
+// each as they are posted, prefixed with "[PORT] " when several handsets run;
+// a summary table at the end of such a command; a progress bar on stderr for
+// a single handset when stderr is a terminal.
+#include <cstdio>
+
+#include "ProgressBar.h"
+#include "RunOutput.h"
+
+namespace morvak::cli {
+
+struct TextOutputMode {
+  bool severalHandsets = false;  // prefix lines with the port, end with the summary
+  CProgressBar* bar = nullptr;   // null: none
+  bool waitOnBoxes = false;      // an operator at a terminal confirms message boxes
+};
+
+class CTextOutput : public IRunOutput {
+ public:
+  CTextOutput(std::FILE* out, std::FILE* err, TextOutputMode mode) : m_out(out), m_err(err), m_mode(mode) {}
+
+  void Line(const std::string& port, const RunEvent& event) override;
+  void Progress(const std::string& port, const RunEvent& event) override;
+  void Box(const std::string& port, const RunEvent& event) override;
+  void Result(const HandsetOutcome&) override {}
+  void Stopping() override;
+  void Summary(const std::vector<HandsetOutcome>& outcomes) override;
+  void Idle() override;
+
+ private:
+  void ClearBar();
+
+  std::FILE* m_out;
+  std::FILE* m_err;
+  TextOutputMode m_mode;
+};
+
+}  // namespace morvak::cli

@@ -1,0 +1,145 @@
+// What the console prints of a run, in process: a handset's text frames with
+// control characters and bytes that are no UTF-8 go through the link, the
+// event queue and the JSON output as valid JSON; the text output's port
+// prefix; the summary table.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "ConsoleRun.h"
+#include "Frame.h"
+#include "HandsetOutcome.h"
+#include "JsonOutput.h"
+#include "ScriptedTransport.h"
+#include "TextOutput.h"
+
+namespace morvak::cli {
+namespace {
+
+using morvak::testing::ScriptedTransport;
+
+class Captured {
+ public:
+  Captured() : m_file(std::tmpfile()) {}
+  ~Captured() { std::fclose(m_file); }
+  Captured(const Captured&) = delete;
+  Captured& operator=(const Captured&) = delete;
+  std::FILE* File() const { return m_file; }
+  std::string Text() const {
+    std::fflush(m_file);
+    std::rewind(m_file);
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0;) text.append(buffer, n);
+    return text;
+  }
+
+ private:
+  std::FILE* m_file;
+};
+
+// A text frame as the programmer sends one, then its payload.
+void QueueText(ScriptedTransport& t, const std::string& payload) {
+  t.ReplyFrame(Frame{DATA_MAGIC, DATA_TEXT, 0, static_cast<uint32_t>(payload.size())});
+  t.Reply(std::vector<uint8_t>(payload.begin(), payload.end()));
+}
+
+// The events a link's report wait posts for this script, taken from the queue.
+std::deque<RunEvent> ReportEvents(CRunEvents& events, const std::vector<std::string>& texts) {
+  auto transport = std::make_unique<ScriptedTransport>();
+  for (const std::string& text : texts) QueueText(*transport, text);
+  transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_RANGE, 9, 0});
+  transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_PROGRESS, 3, 0});
+  transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_ACK, 0, 0});
+  CConsoleRun run(&events, 0);
+  run.m_link.m_device.SetTransport(std::move(transport));
+  EXPECT_EQ(run.m_link.m_device.Open(), OPEN_CONNECTED);
+  EXPECT_EQ(run.m_link.WaitReport(), 1);
+  return events.Take(std::chrono::milliseconds(0));
+}
+
+// The line without its "time" member, which differs from run to run.
+std::string WithoutTime(const std::string& line) {
+  const std::string prefix = "{\"time\":\"";
+  if (line.rfind(prefix, 0) != 0 || line.size() < prefix.size() + 26) return "no time: " + line;
+  const std::string time = line.substr(prefix.size(), 24);
+  // 2024-05-01T12:00:00.123Z
+  for (size_t i : {4u, 7u}) EXPECT_EQ(time[i], '-') << line;
+  EXPECT_EQ(time[10], 'T') << line;
+  EXPECT_EQ(time[23], 'Z') << line;
+  return "{" + line.substr(prefix.size() + 26);
+}
+
+TEST(ConsoleOutputTest, HandsetTextsBecomeValidJsonLines) {
+  const std::vector<std::string> texts = {
+      std::string("T=25\tC\r\n\x1b[31mred\x7f"),
+      std::string("caf\xC3\xA9 \xE2\x82\xAC ok, then \xFF\xFE and \xC3"),
+      std::string("\"quoted\" C:\\dir"),
+      std::string("shown\0hidden", 12),  // the host shows what comes before the NUL
+  };
+  CRunEvents events;
+  std::deque<RunEvent> posted = ReportEvents(events, texts);
+  Captured out;
+  CJsonOutput json(out.File());
+  for (const RunEvent& e : posted) {
+    if (e.kind == RunEvent::kLine) json.Line("1-2.3", e);
+    if (e.kind == RunEvent::kMessage) json.Progress("1-2.3", e);
+  }
+  std::vector<std::string> lines;
+  const std::string text = out.Text();
+  for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+    lines.push_back(WithoutTime(text.substr(at, end - at)));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "{\"port\":\"1-2.3\",\"event\":\"status\",\"text\":\"T=25\\tC\\r\\n\\u001b[31mred\\u007f\"}",
+                       "{\"port\":\"1-2.3\",\"event\":\"status\",\"text\":\"caf\xC3\xA9 \xE2\x82\xAC ok, then "
+                       "\\ufffd\\ufffd and \\ufffd\"}",
+                       "{\"port\":\"1-2.3\",\"event\":\"status\",\"text\":\"\\\"quoted\\\" C:\\\\dir\"}",
+                       "{\"port\":\"1-2.3\",\"event\":\"status\",\"text\":\"shown\"}",
+                       "{\"port\":\"1-2.3\",\"event\":\"progress_range\",\"range\":9}",
+                       "{\"port\":\"1-2.3\",\"event\":\"progress\",\"position\":3}",
+                   }));
+  // Nothing but printable ASCII and the UTF-8 the handset sent.
+  for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << static_cast<int>(c);
+}
+
+TEST(ConsoleOutputTest, TextLinesOfSeveralHandsetsCarryTheirPort) {
+  CRunEvents events;
+  std::deque<RunEvent> posted = ReportEvents(events, {"first", "second"});
+  Captured out, err;
+  CTextOutput several(out.File(), err.File(), TextOutputMode{true, nullptr, false});
+  CTextOutput single(out.File(), err.File(), TextOutputMode{false, nullptr, false});
+  for (const RunEvent& e : posted)
+    if (e.kind == RunEvent::kLine) {
+      several.Line("virtual-2", e);
+      single.Line("virtual-2", e);
+    }
+  EXPECT_EQ(out.Text(), "[virtual-2] first\nfirst\n[virtual-2] second\nsecond\n");
+  several.Stopping();
+  EXPECT_EQ(err.Text(), "Stopping: every run ends at its next write (Ctrl-C again quits at once).\n");
+}
+
+TEST(SummaryTableTest, OneAlignedRowPerHandsetAndTheCounts) {
+  using namespace std::chrono;
+  const system_clock::time_point t0{seconds(1000)};
+  std::vector<HandsetOutcome> outcomes(3);
+  outcomes[0] = {"1-2.3", true, true, "56484e44" + std::string(122, '0') + "e4e78202",
+                 "Download the img successfully!00 Minutes, 05 Seconds", t0, t0 + milliseconds(5250)};
+  outcomes[1] = {"1-10", true, false, "", "Init the DDR failed", t0, t0 + milliseconds(40)};
+  outcomes[2] = {"1-4", false, false, "", "cannot be opened: in use by another program", {}, {}};
+  EXPECT_EQ(FormatSummaryTable(outcomes),
+            "PORT   ASIC ID              RESULT       TIME    LAST LINE\n"
+            "1-2.3  56484e44...e4e78202  succeeded    5.25 s  Download the img successfully!00 Minutes, 05 Seconds\n"
+            "1-10   -                    failed       0.04 s  Init the DDR failed\n"
+            "1-4    -                    not started  0.00 s  cannot be opened: in use by another program\n"
+            "3 handsets: 1 succeeded, 2 failed\n");
+}
+
+TEST(SummaryTableTest, ShortAsicIdKeepsBothEnds) {
+  EXPECT_EQ(ShortAsicId(""), "-");
+  EXPECT_EQ(ShortAsicId("0a0b"), "0a0b");
+  EXPECT_EQ(ShortAsicId("00112233445566778899"), "00112233...66778899");
+}
+
+}  // namespace
+}  // namespace morvak::cli

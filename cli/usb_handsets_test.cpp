@@ -1,0 +1,309 @@
+// The console's USB side against emulated USB devices: morvak-cli list with
+// its table and access states, and flash choosing handsets by port (--port,
+// --all-ports, Port= of the configuration), with the virtual handset behind
+// each emulated device.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "Flash.h"
+#include "ImageBlocks.h"
+#include "ImageWriter.h"
+#include "ListCommand.h"
+#include "RunTestSupport.h"
+#include "UsbDeviceMatch.h"
+#include "WithoutFileOverride.h"
+#include "usb_handset_support.h"
+#include "usb_test_support.h"
+
+namespace morvak::usbtest {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+EmulatedDeviceParams At(uint8_t port, uint16_t vendor = 0x1234, uint16_t product = 0x5678) {
+  EmulatedDeviceParams params;
+  params.vendorId = vendor;
+  params.productId = product;
+  params.address = port;
+  params.port = port;
+  return params;
+}
+
+// What a command printed to a stream of its own.
+class Captured {
+ public:
+  Captured() : m_file(std::tmpfile()) {}
+  ~Captured() { std::fclose(m_file); }
+  Captured(const Captured&) = delete;
+  Captured& operator=(const Captured&) = delete;
+  std::FILE* File() const { return m_file; }
+  std::string Text() const {
+    std::fflush(m_file);
+    std::string text;
+    std::rewind(m_file);
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0) text.append(buffer, n);
+    return text;
+  }
+
+ private:
+  std::FILE* m_file;
+};
+
+// The table row of the device on `port` (the line that begins with it).
+std::string RowOf(const std::string& table, const std::string& port) {
+  for (size_t at = 0; at < table.size();) {
+    const size_t end = table.find('\n', at);
+    const std::string line = table.substr(at, end - at);
+    if (line.rfind(port + " ", 0) == 0) return line;
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return {};
+}
+
+using ListTest = EmulatedUsbTest;
+
+TEST_F(ListTest, ShowsTheMatchingDevicesAndWhetherTheyCanBeOpened) {
+  EmulatedDeviceParams broken = At(5);
+  broken.bulkOut = false;
+  EmulatedDeviceParams slow = At(3, 0x1111, 0x2222);
+  slow.speedMbps = 12;
+  ASSERT_TRUE(Plug(At(2)) && Plug(slow) && Plug(broken));
+  ConfigureIds(0x1234, 0x5678);
+
+  Captured out;
+  EXPECT_EQ(cli::RunList({}, m_config, out.File()), 0);
+  const std::string text = out.Text();
+  std::printf("%s", text.c_str());  // the table as an operator sees it
+  EXPECT_TRUE(Contains(text, "Handsets are USB devices 1234:5678 (from " + m_config + ")")) << text;
+  EXPECT_TRUE(Contains(text, "PORT  BUS  DEVICE  ID         SPEED              ACCESS\n")) << text;
+  EXPECT_EQ(RowOf(text, "1-2"), "1-2   1    2       1234:5678  high (480 Mbit/s)  can be opened") << text;
+  EXPECT_EQ(RowOf(text, "1-5"),
+            "1-5   1    5       1234:5678  high (480 Mbit/s)  cannot be opened: no bulk OUT endpoint 0x02 on interface 0")
+      << text;
+  EXPECT_EQ(RowOf(text, "1-3"), "") << "not a handset: only with --all\n" << text;
+  EXPECT_TRUE(Contains(text, "2 matching devices, 1 usable.\n")) << text;
+
+  Captured all;
+  EXPECT_EQ(cli::RunList({true}, m_config, all.File()), 0);
+  const std::string every = all.Text();
+  EXPECT_TRUE(Contains(RowOf(every, "1-3"), "1111:2222  full (12 Mbit/s)   no       can be opened")) << every;
+  EXPECT_TRUE(Contains(RowOf(every, "1-2"), "yes      can be opened")) << every;
+}
+
+TEST_F(ListTest, NamesTheUdevRuleWhenAccessIsDenied) {
+  EmulatedUsbDevice* device = Plug(At(2));
+  ASSERT_NE(device, nullptr);
+  ConfigureIds(0x1234, 0x5678);
+  ASSERT_EQ(chmod(m_bed->NodeFile(*device).c_str(), 0), 0);
+  Captured out;
+  {
+    WithoutFileOverride asUser;
+    if (!asUser.Effective()) GTEST_SKIP() << "cannot drop the file-access override of root here";
+    EXPECT_EQ(cli::RunList({}, m_config, out.File()), 1);
+  }
+  const std::string text = out.Text();
+  EXPECT_TRUE(Contains(RowOf(text, "1-2"), "cannot be opened: no permission (a udev rule with TAG+=\"uaccess\" is needed)"))
+      << text;
+  EXPECT_TRUE(Contains(text, "1 matching device, 0 usable.\n")) << text;
+  EXPECT_TRUE(Contains(text, "morvak-cli udev-rule | sudo tee /etc/udev/rules.d/70-morvak.rules")) << text;
+  EXPECT_EQ(device->Claims(), 0);
+}
+
+struct ListStatusCase {
+  const char* name;
+  const char* config;
+  int status;
+  const char* says;
+};
+
+class ListStatusTest : public EmulatedUsbTest, public ::testing::WithParamInterface<ListStatusCase> {};
+
+// Scripts wait on the exit status: 0 only while a usable handset is there.
+TEST_P(ListStatusTest, ExitStatusSaysWhetherAUsableHandsetIsThere) {
+  EmulatedDeviceParams broken = At(5);
+  broken.bulkIn = false;
+  ASSERT_TRUE(Plug(At(2)) && Plug(broken));
+  Configure(GetParam().config);
+  Captured out;
+  EXPECT_EQ(cli::RunList({}, m_config, out.File()), GetParam().status);
+  EXPECT_TRUE(Contains(out.Text(), GetParam().says)) << out.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Configs, ListStatusTest,
+    ::testing::Values(
+        ListStatusCase{"AnyPort", "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n", 0, "2 matching devices, 1 usable."},
+        ListStatusCase{"PortOfTheHandset", "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-2\n", 0,
+                       "1234:5678 on port 1-2"},
+        ListStatusCase{"PortOfTheBrokenOne", "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-5\n", 1,
+                       "1 matching device, 0 usable."},
+        ListStatusCase{"PortWithNothing", "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-9\n", 1,
+                       "0 matching devices, 0 usable."},
+        ListStatusCase{"PortNoPath", "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=usb2\n", 1,
+                       "\"usb2\" (Port= in section [LURRA_USB] of"},
+        ListStatusCase{"OtherIds", "[LURRA_USB]\nVendorId=0x1234\nProductId=0x9999\n", 1, "0 matching devices"},
+        ListStatusCase{"NoIds", "", 1, "No handset USB ids configured"}),
+    [](const ::testing::TestParamInfo<ListStatusCase>& p) { return std::string(p.param.name); });
+
+// Flashing over emulated USB: a program directory whose configuration names
+// the ids (and small sizes, so that the image is small), and handsets plugged
+// in at the ports the test names.
+class UsbFlashTest : public EmulatedUsbTest {
+ protected:
+  static constexpr const char* kSizes =
+      "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
+      "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
+
+  void SetUp() override {
+    EmulatedUsbTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    program.Config(std::string(kSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n");
+    RecordDesc r;
+    r.address = 0x100000;
+    r.length = 70000;  // more than one transfer
+    desc.rawSize = 4096;
+    desc.records = {r};
+    LayoutDesc layout;
+    layout.blockCounts = {2, 3};
+    desc.layout = layout;
+    image = program.Path("image.img");
+    std::string problem;
+    ASSERT_EQ(WriteImage(image, desc, nullptr, problem), IMAGE_WRITE_OK) << problem;
+  }
+  EmulatedUsbDevice* PlugHandset(uint8_t port, const char* faults = "") {
+    FaultPlan plan;
+    std::string error;
+    EXPECT_TRUE(ParseFaultPlan(faults, plan, error)) << error;
+    EmulatedUsbDevice* device = m_bed->Plug(At(port), std::make_unique<HandsetUsbFunction>(plan));
+    EXPECT_NE(device, nullptr) << m_bed->LastError();
+    return device;
+  }
+  static std::vector<BlockRecord> BlocksOf(EmulatedUsbDevice* device) {
+    return device->WithFunction(
+        [](IUsbFunction& f) { return static_cast<HandsetUsbFunction&>(f).handset.Blocks(); });
+  }
+  // The blocks of a whole run: the programmer, then what the image writer predicts.
+  std::vector<BlockRecord> ExpectedBlocks() const {
+    std::vector<ImageBlock> blocks;
+    EXPECT_EQ(ExpectedImageBlocks(desc, blocks), PLAN_OK);
+    std::vector<BlockRecord> records;
+    for (const ImageBlock& b : blocks) records.push_back({b.kind, b.address, b.length, b.crc});
+    return records;
+  }
+  int Flash(cli::FlashOptions options, std::string& output) {
+    options.image = image;
+    Captured out;
+    cli::FlashEnvironment environment;
+    environment.moduleDirectory = program.Directory();
+    const int status = cli::RunFlash(options, out.File(), out.File(), environment);
+    output = out.Text();
+    return status;
+  }
+
+  morvak::testing::ProgramDirectory program{"usb-flash"};
+  ImageDesc desc;
+  std::string image;
+};
+
+void ExpectWholeImage(const std::vector<BlockRecord>& got, const std::vector<BlockRecord>& expected) {
+  ASSERT_EQ(got.size(), expected.size() + 1);
+  EXPECT_EQ(got.front().address, PROGRAMMER_LOAD_ADDRESS);
+  EXPECT_EQ(std::vector<BlockRecord>(got.begin() + 1, got.end()), expected);
+}
+
+TEST_F(UsbFlashTest, EachPortGivenIsFlashedAtOnceAndNoOtherHandset) {
+  EmulatedUsbDevice* first = PlugHandset(2);
+  EmulatedUsbDevice* notNamed = PlugHandset(3);
+  EmulatedUsbDevice* second = PlugHandset(4);
+  ASSERT_TRUE(first && notNamed && second);
+  cli::FlashOptions options;
+  options.ports = {"1-4", "1-2"};
+  std::string output;
+  ASSERT_EQ(Flash(options, output), 0) << output;
+  EXPECT_TRUE(Contains(output, "[1-4] Download the img successfully!")) << output;
+  EXPECT_TRUE(Contains(output, "[1-2] Download the img successfully!")) << output;
+  EXPECT_TRUE(Contains(output, "2 handsets: 2 succeeded, 0 failed")) << output;
+  ExpectWholeImage(BlocksOf(first), ExpectedBlocks());
+  ExpectWholeImage(BlocksOf(second), ExpectedBlocks());
+  EXPECT_EQ(notNamed->Claims(), 0);
+  EXPECT_TRUE(notNamed->Urbs().empty());
+}
+
+TEST_F(UsbFlashTest, AllPortsFlashesEveryUsableHandsetAndReportsTheOthers) {
+  EmulatedDeviceParams broken = At(5);
+  broken.bulkOut = false;
+  EmulatedUsbDevice* a = PlugHandset(2);
+  EmulatedUsbDevice* b = PlugHandset(3, "ram-refuse");
+  EmulatedUsbDevice* other = Plug(At(4, 0x1111, 0x2222));
+  ASSERT_TRUE(a && b && other && Plug(broken));
+  cli::FlashOptions options;
+  options.allPorts = true;
+  options.record = program.Path("records.jsonl");
+  std::string output;
+  EXPECT_EQ(Flash(options, output), 1) << output;
+  ExpectWholeImage(BlocksOf(a), ExpectedBlocks());
+  EXPECT_TRUE(Contains(output, "[1-3] Init the DDR failed")) << output;
+  EXPECT_TRUE(Contains(output, "[1-5] cannot be opened: no bulk OUT endpoint 0x02 on interface 0")) << output;
+  EXPECT_TRUE(Contains(output, "3 handsets: 1 succeeded, 2 failed")) << output;
+  EXPECT_EQ(other->Claims(), 0);
+  // Runs that ran are recorded, with their ports; the one never opened is not.
+  const std::string records = ReadAll(program.Path("records.jsonl"));
+  EXPECT_TRUE(Contains(records, "\"port\":\"1-2\"")) << records;
+  EXPECT_TRUE(Contains(records, "\"port\":\"1-3\"")) << records;
+  EXPECT_FALSE(Contains(records, "\"port\":\"1-5\"")) << records;
+}
+
+TEST_F(UsbFlashTest, PortOfTheConfigurationPicksTheHandsetAndTheRecordNamesIt) {
+  EmulatedUsbDevice* first = PlugHandset(2);
+  EmulatedUsbDevice* chosen = PlugHandset(4);
+  ASSERT_TRUE(first && chosen);
+  program.Config(std::string(kSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-4\n");
+  cli::FlashOptions options;
+  options.json = true;
+  options.record = program.Path("records.jsonl");
+  std::string output;
+  ASSERT_EQ(Flash(options, output), 0) << output;
+  EXPECT_EQ(first->Claims(), 0);
+  ExpectWholeImage(BlocksOf(chosen), ExpectedBlocks());
+  // The first matching handset's port is known once it is open: the result names it.
+  EXPECT_TRUE(Contains(output, "\"port\":null,\"event\":\"status\",\"text\":\"Waiting for USB device to connect......\""))
+      << output;
+  EXPECT_TRUE(Contains(output, "\"port\":\"1-4\",\"event\":\"result\",\"result\":\"succeeded\"")) << output;
+  EXPECT_TRUE(Contains(ReadAll(program.Path("records.jsonl")), "\"port\":\"1-4\",\"asic_id\":\""));
+}
+
+TEST_F(UsbFlashTest, APortThatIsNoPortPathIsSaidNotWaitedOn) {
+  EmulatedUsbDevice* device = PlugHandset(2);
+  ASSERT_NE(device, nullptr);
+  program.Config(std::string(kSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-02\n");
+  CLibusbTransport transport(program.Path("file/LURRA.ini"));
+  EXPECT_EQ(transport.Open(), OPEN_NOT_CONFIGURED);
+  EXPECT_TRUE(Contains(transport.OpenProblem(), "\"1-02\" (Port= in section [LURRA_USB] of ")) << transport.OpenProblem();
+  CLibusbTransport asked(program.Path("file/LURRA.ini"), "2.1");
+  EXPECT_EQ(asked.Open(), OPEN_NOT_CONFIGURED);
+  EXPECT_TRUE(Contains(asked.OpenProblem(), "\"2.1\" (the port asked for)")) << asked.OpenProblem();
+  // The port asked for takes the place of the configuration's.
+  CLibusbTransport right(program.Path("file/LURRA.ini"), "1-2");
+  EXPECT_EQ(right.Open(), OPEN_CONNECTED) << right.OpenProblem();
+  EXPECT_EQ(right.OpenedPortPath(), "1-2");
+  right.Close();
+  EXPECT_EQ(right.OpenedPortPath(), "1-2");
+  EXPECT_EQ(device->Claims(), 1);
+}
+
+}  // namespace
+}  // namespace morvak::usbtest

@@ -1,0 +1,78 @@
+#include "FopenHook.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+namespace morvak::testing {
+namespace {
+
+struct Armed {
+  std::mutex mutex;
+  std::string path;
+  int nth = 0;
+  int seen = 0;
+  std::function<void()> action;
+};
+
+Armed& State() {
+  static Armed armed;
+  return armed;
+}
+
+// An action that opens files itself does not count or trigger again.
+thread_local bool t_inAction = false;
+
+void OnFopen(const char* path) {
+  if (t_inAction || path == nullptr) return;
+  std::function<void()> action;
+  {
+    Armed& a = State();
+    std::lock_guard lock(a.mutex);
+    if (a.path.empty() || a.path != path) return;
+    if (++a.seen == a.nth) action = std::move(a.action);
+  }
+  if (action) {
+    t_inAction = true;
+    action();
+    t_inAction = false;
+  }
+}
+
+}  // namespace
+
+void ArmFopen(const std::string& path, int nth, std::function<void()> action) {
+  Armed& a = State();
+  std::lock_guard lock(a.mutex);
+  a.path = path;
+  a.nth = nth;
+  a.seen = 0;
+  a.action = std::move(action);
+}
+
+void DisarmFopen() { ArmFopen({}, 0, {}); }
+
+int ArmedFopens() {
+  Armed& a = State();
+  std::lock_guard lock(a.mutex);
+  return a.seen;
+}
+
+}  // namespace morvak::testing
+
+// Takes the place of the C library's fopen for this program; the real one
+// (or a sanitizer's in front of it) is the next in the lookup order.
+extern "C" std::FILE* fopen(const char* __restrict path, const char* __restrict mode) {
+  using Real = std::FILE* (*)(const char*, const char*);
+  static const Real real = [] {
+    void* symbol = dlsym(RTLD_NEXT, "fopen");
+    Real function = nullptr;
+    std::memcpy(&function, &symbol, sizeof function);
+    return function;
+  }();
+  morvak::testing::OnFopen(path);
+  return real(path, mode);
+}

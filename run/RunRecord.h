@@ -1,0 +1,76 @@
+#pragma once
+// Run records: one JSON line per handset and run, appended to a file an
+// operator names (--record on the console, RecordFile= in the configuration
+// for both front ends). Nothing is written unless a file is named.
+//
+// A front end writes the record of a run once the run has ended (after
+// WM_RUN_SUCCEEDED / WM_RUN_FAILED), reading the run state then. The window,
+// which keeps no record file of its own, needs one call:
+//   RecordRunIfConfigured(*this, RunEnding{succeeded, lastLine, started}, error);
+#include <chrono>
+#include <string>
+#include <utility>
+
+#include "FlashRun.h"
+
+namespace morvak {
+
+struct RunRecord {
+  std::chrono::system_clock::time_point started;
+  std::string port;       // where the handset was plugged in; empty when not known
+  std::string asicIdHex;  // empty when the run read none
+  std::string imagePath;    // made absolute
+  std::string imageSha256;  // empty when the image could not be read
+  int flashType = FLASH_TYPE_NAND;
+  bool rawImage = false;
+  bool eraseReserved = false;
+  bool crcEnable = true;
+  bool succeeded = false;
+  std::string lastLine;
+  double elapsedSeconds = 0;
+};
+
+// What a front end knows of an ended run that its run state does not hold.
+struct RunEnding {
+  RunEnding(bool succeeded_, std::string lastLine_, std::chrono::system_clock::time_point started_,
+            std::chrono::system_clock::time_point ended_ = std::chrono::system_clock::now(), std::string port_ = {})
+      : succeeded(succeeded_),
+        lastLine(std::move(lastLine_)),
+        started(started_),
+        ended(ended_),
+        port(std::move(port_)) {}
+
+  bool succeeded = false;
+  std::string lastLine;  // the last status line the run showed
+  std::chrono::system_clock::time_point started;  // when the worker was started
+  std::chrono::system_clock::time_point ended = std::chrono::system_clock::now();
+  std::string port;
+};
+
+// The record as one JSON object, without a line end.
+std::string FormatRunRecord(const RunRecord& record);
+
+// Appends the record and a line end in a single write to a file opened for
+// appending, so that the records of parallel runs, and of programs sharing the
+// file, never interleave. The file is made when missing.
+bool AppendRunRecord(const std::string& path, const RunRecord& record, std::string& error);
+
+// The ASIC ID the run's boot read, in hex; empty when the boot read none.
+std::string AsicIdHex(const CFlashRun& run);
+
+// The record of a run that has ended. `imageSha256` is the image's digest as
+// the front end took it (empty when it could not read the image).
+RunRecord MakeRunRecord(const CFlashRun& run, const RunEnding& ending, std::string imageSha256);
+
+// The record file the configuration names, [LURRA_PARAMS] RecordFile=, with a
+// relative name taken beside the program (in the module directory); empty
+// when the configuration names none.
+std::string ConfiguredRecordFile(const std::string& moduleDirectory);
+
+// For a front end without a record option of its own: when the configuration
+// names a record file, digests the run's image and appends the run's record.
+// True when the record was written or none is asked for; false, with the
+// reason in `error`, when it could not be written.
+bool RecordRunIfConfigured(const CFlashRun& run, const RunEnding& ending, std::string& error);
+
+}  // namespace morvak

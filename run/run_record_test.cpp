@@ -1,0 +1,216 @@
+// Run records: the JSON line of a record, appending from parallel writers,
+// where RecordFile= puts the file, and the record of whole runs into the
+// virtual handset as the window would write it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "HandsetContent.h"
+#include "ImageWriter.h"
+#include "RunRecord.h"
+#include "RunTestSupport.h"
+#include "Sha256.h"
+#include "VirtualHandsetTransport.h"
+
+namespace morvak {
+namespace {
+
+using testing::CRecordingRun;
+using testing::ProgramDirectory;
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+RunRecord FullRecord() {
+  RunRecord r;
+  r.started = std::chrono::system_clock::time_point{std::chrono::seconds(1709251199) + std::chrono::milliseconds(5)};
+  r.port = "1-2.3";
+  r.asicIdHex = "0a0b";
+  r.imagePath = "/srv/images/\"new\".img";
+  r.imageSha256 = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+  r.flashType = FLASH_TYPE_ONENAND;
+  r.rawImage = false;
+  r.eraseReserved = true;
+  r.crcEnable = false;
+  r.succeeded = false;
+  r.lastLine = "Flash Firmware Error occurred:  code 5";
+  r.elapsedSeconds = 12.3456;
+  return r;
+}
+
+TEST(RunRecordTest, FormatsEveryFieldOnOneLine) {
+  EXPECT_EQ(FormatRunRecord(FullRecord()),
+            "{\"time\":\"2024-02-29T23:59:59.005Z\",\"port\":\"1-2.3\",\"asic_id\":\"0a0b\","
+            "\"image\":\"/srv/images/\\\"new\\\".img\","
+            "\"image_sha256\":\"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\","
+            "\"image_type\":\"img\",\"flash_type\":\"OneNAND\",\"erase_reserved\":true,\"crc_check\":false,"
+            "\"result\":\"failed\",\"last_line\":\"Flash Firmware Error occurred:  code 5\","
+            "\"elapsed_seconds\":12.346}");
+  RunRecord unknown;
+  unknown.rawImage = true;
+  unknown.succeeded = true;
+  const std::string line = FormatRunRecord(unknown);
+  EXPECT_NE(line.find("\"port\":null,\"asic_id\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"image_sha256\":null,\"image_type\":\"raw\",\"flash_type\":\"NAND\""), std::string::npos)
+      << line;
+  EXPECT_NE(line.find("\"result\":\"succeeded\""), std::string::npos) << line;
+}
+
+TEST(RunRecordTest, ParallelWritersAppendWholeLines) {
+  ProgramDirectory dir("records-parallel");
+  const std::string path = dir.Path("records.jsonl");
+  std::ofstream(path) << "{\"earlier\":true}\n";
+  constexpr int kThreads = 8, kEach = 50;
+  std::vector<std::thread> writers;
+  for (int t = 0; t < kThreads; ++t)
+    writers.emplace_back([&, t] {
+      RunRecord r = FullRecord();
+      r.lastLine = std::string(3000, static_cast<char>('a' + t));  // longer than a small write
+      for (int k = 0; k < kEach; ++k) {
+        std::string error;
+        EXPECT_TRUE(AppendRunRecord(path, r, error)) << error;
+      }
+    });
+  for (std::thread& w : writers) w.join();
+  const std::vector<std::string> lines = ReadLines(path);
+  ASSERT_EQ(lines.size(), 1u + kThreads * kEach);
+  EXPECT_EQ(lines[0], "{\"earlier\":true}");
+  std::map<char, int> perWriter;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    ASSERT_EQ(lines[i].rfind("{\"time\":", 0), 0u) << i;
+    ASSERT_EQ(lines[i].back(), '}') << i;
+    const size_t at = lines[i].find("\"last_line\":\"");
+    ASSERT_NE(at, std::string::npos);
+    const char c = lines[i][at + 13];
+    EXPECT_NE(lines[i].find("\"last_line\":\"" + std::string(3000, c) + "\""), std::string::npos) << i;
+    ++perWriter[c];
+  }
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(perWriter[static_cast<char>('a' + t)], kEach);
+}
+
+TEST(RunRecordTest, AFileThatCannotBeMadeIsAnError) {
+  std::string error;
+  EXPECT_FALSE(AppendRunRecord("/nonexistent-dir-of-morvak/records.jsonl", FullRecord(), error));
+  EXPECT_NE(error.find("/nonexistent-dir-of-morvak/records.jsonl"), std::string::npos) << error;
+}
+
+struct PlaceCase {
+  const char* name;
+  const char* config;  // the [LURRA_PARAMS] lines
+  const char* expected;  // relative to the program directory; "" for none, "/..." as it stands
+};
+
+class ConfiguredRecordFileTest : public ::testing::TestWithParam<PlaceCase> {};
+
+TEST_P(ConfiguredRecordFileTest, PutsTheFileBesideTheProgram) {
+  ProgramDirectory dir(std::string("record-place-") + GetParam().name);
+  dir.Config(std::string("[LURRA_PARAMS]\n") + GetParam().config);
+  const std::string expected = GetParam().expected;
+  const std::string want = expected.empty() || expected.front() == '/' ? expected : dir.Directory() + expected;
+  EXPECT_EQ(ConfiguredRecordFile(dir.Directory()), want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Configs, ConfiguredRecordFileTest,
+    ::testing::Values(PlaceCase{"Missing", "CRCEnable=1\n", ""}, PlaceCase{"Empty", "RecordFile=\n", ""},
+                      PlaceCase{"Relative", "recordfile = runs/records.jsonl \n", "runs/records.jsonl"},
+                      PlaceCase{"Absolute", "RecordFile=/var/log/morvak.jsonl\n", "/var/log/morvak.jsonl"}),
+    [](const ::testing::TestParamInfo<PlaceCase>& p) { return std::string(p.param.name); });
+
+// A whole run as the window makes it, and the one call it makes at the end.
+class RecordedRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir.Config(
+        "[LURRA_PARAMS]\nRecordFile=records.jsonl\n[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\n"
+        "BinaryRegionSize_WithoutEboot=4096\nRawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n");
+    run.m_strModuleDirectory = dir.Directory();
+    image = dir.Path("image.img");
+    ImageDesc d;
+    d.rawSize = 4096;
+    RecordDesc r;
+    r.address = 0x100000;
+    r.length = 5000;
+    d.records.push_back(r);
+    LayoutDesc layout;
+    layout.blockCounts = {2, 3};
+    d.layout = layout;
+    std::string problem;
+    ASSERT_EQ(WriteImage(image, d, nullptr, problem), IMAGE_WRITE_OK) << problem;
+  }
+  // One run on a fresh handset with `faults`; the record call as the window makes it.
+  void FlashAndRecord(const char* faults) {
+    FaultPlan plan;
+    std::string error;
+    ASSERT_TRUE(ParseFaultPlan(faults, plan, error)) << error;
+    run.m_link.m_device.SetTransport(std::make_unique<VirtualHandsetTransport>(plan));
+    run.m_strImagePath = image;
+    std::string line;
+    ASSERT_TRUE(run.ApplyStartSettings(false, line)) << line;
+    const auto started = std::chrono::system_clock::now();
+    ASSERT_TRUE(run.StartWorker());
+    run.JoinWorker();
+    bool succeeded = false;
+    // The recording run keeps the messages of earlier runs too: the last result is this run's.
+    for (const auto& m : run.Messages())
+      if (m.message == WM_RUN_SUCCEEDED || m.message == WM_RUN_FAILED) succeeded = m.message == WM_RUN_SUCCEEDED;
+    // The window may have a new path in its field by now; the record names the run's.
+    run.m_strImagePath = dir.Path("other.img");
+    ASSERT_TRUE(RecordRunIfConfigured(run, RunEnding{succeeded, run.Lines().back(), started}, error)) << error;
+  }
+
+  ProgramDirectory dir{"recorded-run"};
+  CRecordingRun run;
+  std::string image;
+};
+
+TEST_F(RecordedRunTest, EachRunAppendsItsRecord) {
+  FlashAndRecord("");
+  FlashAndRecord("ram-refuse");
+  const std::vector<std::string> lines = ReadLines(dir.Path("records.jsonl"));
+  ASSERT_EQ(lines.size(), 2u);
+
+  uint8_t id[VIRTUAL_ASIC_ID_SIZE];
+  VirtualAsicId(id);
+  std::string sha, error;
+  ASSERT_TRUE(Sha256OfFile(image, sha, error)) << error;
+  const std::string common = "\"image\":" + std::string("\"") + image + "\",\"image_sha256\":\"" + sha +
+                             "\",\"image_type\":\"img\",\"flash_type\":\"NAND\",\"erase_reserved\":false,"
+                             "\"crc_check\":true,";
+  EXPECT_NE(lines[0].find("\"port\":null,\"asic_id\":\"" + HexOf(id, sizeof id) + "\","), std::string::npos)
+      << lines[0];
+  EXPECT_NE(lines[0].find(common), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("\"result\":\"succeeded\",\"last_line\":\"Download the img successfully!"),
+            std::string::npos)
+      << lines[0];
+  // The failed run's record names its own line, and its boot's chip.
+  EXPECT_NE(lines[1].find(common), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("\"result\":\"failed\",\"last_line\":\"Init the DDR failed\""), std::string::npos)
+      << lines[1];
+}
+
+TEST_F(RecordedRunTest, ARunWhoseBootFailsRecordsNoChip) {
+  FlashAndRecord("");
+  FlashAndRecord("asic-fail");
+  const std::vector<std::string> lines = ReadLines(dir.Path("records.jsonl"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].find("\"asic_id\":null"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("\"asic_id\":null"), std::string::npos) << lines[1];
+}
+
+TEST_F(RecordedRunTest, NothingIsWrittenUnlessAsked) {
+  dir.Config("[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n");
+  FlashAndRecord("");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("records.jsonl")));
+}
+
+}  // namespace
+}  // namespace morvak

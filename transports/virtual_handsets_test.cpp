@@ -1,0 +1,97 @@
+// The --virtual-handset= text for several handsets: count=N, faults for all,
+// and K:FAULT for one handset in place of the same fault for all.
+#include <gtest/gtest.h>
+
+#include "VirtualHandsets.h"
+
+namespace morvak {
+namespace {
+
+FaultPlan Plan(const char* text) {
+  FaultPlan plan;
+  std::string error;
+  EXPECT_TRUE(ParseFaultPlan(text, plan, error)) << text << ": " << error;
+  return plan;
+}
+
+struct SetCase {
+  const char* name;
+  const char* text;
+  bool countGiven;
+  std::vector<const char*> plans;  // each handset's plan in fault-list form
+};
+
+class VirtualHandsetsTest : public ::testing::TestWithParam<SetCase> {};
+
+TEST_P(VirtualHandsetsTest, GivesEachHandsetItsFaults) {
+  VirtualHandsetSet set;
+  std::string error;
+  ASSERT_TRUE(ParseVirtualHandsets(GetParam().text, set, error)) << error;
+  EXPECT_EQ(set.countGiven, GetParam().countGiven);
+  ASSERT_EQ(set.plans.size(), GetParam().plans.size());
+  for (size_t i = 0; i < set.plans.size(); ++i)
+    EXPECT_EQ(set.plans[i], Plan(GetParam().plans[i])) << "handset " << i + 1 << ": " << FaultPlanText(set.plans[i]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, VirtualHandsetsTest,
+    ::testing::Values(
+        SetCase{"Empty", "", false, {""}},
+        SetCase{"OneWithFaults", "crc-bad=3,error=5@2", false, {"crc-bad=3,error=5@2"}},
+        // hang=POINT:K has a colon of its own and is a fault for all.
+        SetCase{"HangIsNoHandsetNumber", "hang=crc:2", false, {"hang=crc:2"}},
+        SetCase{"CountAlone", "count=3", true, {"", "", ""}},
+        SetCase{"CountOne", "count=1", true, {""}},
+        SetCase{"FaultsForAll", "speed=20,count=2", true, {"speed=20", "speed=20"}},
+        SetCase{"OneHandsetFails", "count=4,speed=20,2:ram-refuse", true,
+                {"speed=20", "speed=20,ram-refuse", "speed=20", "speed=20"}},
+        SetCase{"OwnFaultReplacesTheCommonOne", "count=3, speed=20 , 3:speed=5,1:hang=run:2", true,
+                {"speed=20,hang=run:2", "speed=20", "speed=5"}},
+        SetCase{"SeveralOwnFaults", "2:crc-bad=1,count=2,2:error=-1@3", true, {"", "crc-bad=1,error=-1@3"}},
+        SetCase{"LargestCount", "count=64", true, std::vector<const char*>(64, "")}),
+    [](const ::testing::TestParamInfo<SetCase>& p) { return std::string(p.param.name); });
+
+struct BadCase {
+  const char* name;
+  const char* text;
+  const char* says;  // the reason must hold this
+};
+
+class VirtualHandsetsRefusalTest : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(VirtualHandsetsRefusalTest, RefusesWithAReasonAndLeavesTheSetAlone) {
+  VirtualHandsetSet set;
+  set.plans = {Plan("crc-bad=1")};
+  const VirtualHandsetSet before = set;
+  std::string error;
+  EXPECT_FALSE(ParseVirtualHandsets(GetParam().text, set, error));
+  EXPECT_NE(error.find(GetParam().says), std::string::npos) << error;
+  ASSERT_EQ(set.plans.size(), before.plans.size());
+  EXPECT_EQ(set.plans[0], before.plans[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, VirtualHandsetsRefusalTest,
+    ::testing::Values(BadCase{"CountZero", "count=0", "from 1 to 64"},
+                      BadCase{"CountTooMany", "count=65", "from 1 to 64"},
+                      BadCase{"CountNotANumber", "count=four", "from 1 to 64"},
+                      BadCase{"CountWithoutValue", "count", "from 1 to 64"},
+                      BadCase{"CountTwice", "count=2,count=3", "given twice"},
+                      BadCase{"HandsetBeyondCount", "count=2,3:ram-refuse", "handsets 1 to 2"},
+                      BadCase{"HandsetZero", "count=2,0:ram-refuse", "handsets 1 to 2"},
+                      BadCase{"HandsetWithoutCount", "2:ram-refuse", "no count=N"},
+                      BadCase{"NoFaultAfterNumber", "count=2,2:", "names no fault"},
+                      BadCase{"UnknownCommonFault", "count=2,frobnicate", "unknown fault"},
+                      BadCase{"UnknownOwnFault", "count=2,2:frobnicate", "handset 2: unknown fault"},
+                      BadCase{"OwnFaultTwice", "count=2,2:crc-bad=1,2:crc-bad=2", "handset 2: fault \"crc-bad\" given twice"},
+                      BadCase{"TrailingComma", "count=2,", "empty item"},
+                      BadCase{"DoubleComma", "count=2,,speed=3", "empty item"}),
+    [](const ::testing::TestParamInfo<BadCase>& p) { return std::string(p.param.name); });
+
+TEST(VirtualHandsetsTest, NamesHandsetsFromOne) {
+  EXPECT_EQ(VirtualHandsetName(0), "virtual-1");
+  EXPECT_EQ(VirtualHandsetName(63), "virtual-64");
+}
+
+}  // namespace
+}  // namespace morvak

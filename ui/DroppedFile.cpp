@@ -1,0 +1,21 @@
+#include "DroppedFile.h"
+
+#include "Format.h"
+#include "UiTexts.h"
+
+namespace morvak {
+
+DropChoice ChooseDroppedFile(const std::vector<std::string>& names) {
+  DropChoice choice;
+  if (names.empty()) return choice;
+  const std::string& last = names.back();
+  if (last.size() + 1 > DROP_NAME_BUFFER) {
+    choice.line = Format(texts::kDroppedNameTooLong, static_cast<unsigned>(DROP_NAME_BUFFER - 1), last.c_str());
+    return choice;
+  }
+  choice.taken = true;
+  choice.path = last;
+  return choice;
+}
+
+}  // namespace morvak
