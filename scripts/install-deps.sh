@@ -11,6 +11,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-wqy-microhei
   binutils-source bison flex xz-utils
+  clang libclang-rt-14-dev
 "
 
 missing=""
