@@ -164,14 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
 // in at the ports the test names.
 class UsbFlashTest : public EmulatedUsbTest {
  protected:
-  static constexpr const char* kSizes =
-      "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
-      "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
-
   void SetUp() override {
     EmulatedUsbTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    program.Config(std::string(kSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n");
+    program.Config(std::string(testing::kSmallNandSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n");
     RecordDesc r;
     r.address = 0x100000;
     r.length = 70000;  // more than one transfer
@@ -271,7 +267,7 @@ TEST_F(UsbFlashTest, PortOfTheConfigurationPicksTheHandsetAndTheRecordNamesIt) {
   EmulatedUsbDevice* first = PlugHandset(2);
   EmulatedUsbDevice* chosen = PlugHandset(4);
   ASSERT_TRUE(first && chosen);
-  program.Config(std::string(kSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-4\n");
+  program.Config(std::string(testing::kSmallNandSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-4\n");
   cli::FlashOptions options;
   options.json = true;
   options.record = program.Path("records.jsonl");
@@ -289,7 +285,7 @@ TEST_F(UsbFlashTest, PortOfTheConfigurationPicksTheHandsetAndTheRecordNamesIt) {
 TEST_F(UsbFlashTest, APortThatIsNoPortPathIsSaidNotWaitedOn) {
   EmulatedUsbDevice* device = PlugHandset(2);
   ASSERT_NE(device, nullptr);
-  program.Config(std::string(kSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-02\n");
+  program.Config(std::string(testing::kSmallNandSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-02\n");
   CLibusbTransport transport(program.Path("file/LURRA.ini"));
   EXPECT_EQ(transport.Open(), OPEN_NOT_CONFIGURED);
   EXPECT_TRUE(Contains(transport.OpenProblem(), "\"1-02\" (Port= in section [LURRA_USB] of ")) << transport.OpenProblem();

@@ -68,6 +68,12 @@ class CRecordingRun : public CFlashRun {
   std::vector<std::pair<int, bool>> m_controls;
 };
 
+// Configuration sizes for the small images of the tests: a 4096-byte raw
+// part (8192 with the boot loader part) and reserved regions to match.
+inline constexpr const char* kSmallNandSizes =
+    "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
+    "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
+
 // A program directory of the test's own: file/ with a configuration and the
 // three target programs (any bytes serve the virtual handset).
 class ProgramDirectory {

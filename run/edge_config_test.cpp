@@ -19,19 +19,7 @@ namespace {
 using testing::EdgeFixture;
 using testing::EdgeOutcome;
 
-ImageDesc ImageAt(uint32_t rawSize) {
-  ImageDesc d;
-  d.rawSize = rawSize;
-  RecordDesc r;
-  r.address = 0x1000;
-  r.length = 3000;
-  d.records.push_back(r);
-  LayoutDesc layout;
-  layout.position = 1;
-  layout.blockCounts = {4};
-  d.layout = layout;
-  return d;
-}
+ImageDesc ImageAt(uint32_t rawSize) { return SeededImage(rawSize, {{0x1000, 3000}}, 1, {4}); }
 
 std::string Fill(const char* format, const std::string& path) {
   std::string line = format;

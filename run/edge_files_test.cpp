@@ -25,25 +25,8 @@ using testing::EdgeOutcome;
 
 constexpr uint64_t kGiB = uint64_t{1} << 30;
 
-constexpr const char* kConfig =
-    "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
-    "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
-
 ImageDesc TwoRecords(uint32_t firstLength = 3000) {
-  ImageDesc d;
-  d.rawSize = 4096;
-  for (const auto& [address, length] : std::vector<std::pair<uint32_t, uint32_t>>{{0x1000, firstLength}, {0x9000, 500}}) {
-    RecordDesc r;
-    r.address = address;
-    r.length = length;
-    r.data.seed = address;
-    d.records.push_back(r);
-  }
-  LayoutDesc layout;
-  layout.position = 2;
-  layout.blockCounts = {1};
-  d.layout = layout;
-  return d;
+  return SeededImage(4096, {{0x1000, firstLength}, {0x9000, 500}}, 2, {1});
 }
 
 std::string Fill(const char* format, const std::string& path) {
@@ -56,7 +39,7 @@ std::string Fill(const char* format, const std::string& path) {
 class FileEdgeTest : public EdgeFixture {
  protected:
   void SetUp() override {
-    m_dir.Config(kConfig);
+    m_dir.Config(testing::kSmallNandSizes);
     m_image = WriteImg("image.img", TwoRecords());
     ASSERT_EQ(PlanImage(TwoRecords(), m_plan), PLAN_OK);
   }

@@ -31,29 +31,11 @@ using testing::SweepSubject;
 using testing::SweepTally;
 using testing::Tally;
 
-constexpr const char* kSweepConfig =
-    "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
-    "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
-
 // Small, but with every kind of record: the layout, one longer than a
 // transfer (two writes of its payload) and one without data.
 ImageDesc SweepImage() {
-  ImageDesc d;
-  d.rawSize = 4096;
-  for (const auto& [address, length] :
-       std::vector<std::pair<uint32_t, uint32_t>>{{0x100000, 5000}, {0x300000, 70000}, {0x200000, 0}, {0x400000, 77}}) {
-    RecordDesc r;
-    r.address = address;
-    r.length = length;
-    r.data.seed = address;
-    d.records.push_back(r);
-  }
   // A record without data before the layout would fail Start's layout scan.
-  LayoutDesc layout;
-  layout.position = 1;
-  layout.blockCounts = {2, 3};
-  d.layout = layout;
-  return d;
+  return SeededImage(4096, {{0x100000, 5000}, {0x300000, 70000}, {0x200000, 0}, {0x400000, 77}}, 1, {2, 3});
 }
 
 class SummaryEnvironment : public ::testing::Environment {
@@ -73,7 +55,7 @@ class SummaryEnvironment : public ::testing::Environment {
 class FaultSweep : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir.Config(kSweepConfig);
+    m_dir.Config(testing::kSmallNandSizes);
     // Longer than a transfer, so the loader too goes out in two writes.
     m_dir.WriteFile("file/2ND.nb0", std::string(70000, '\x5A'));
     std::string problem;
@@ -178,7 +160,7 @@ TEST_F(FaultSweep, CutAtEveryBoundaryAndInsideEveryPayloadOfARawRun) {
 
 // Without checksum queries every block is one exchange shorter.
 TEST_F(FaultSweep, CutAtEveryBoundaryOfAnImgRunWithChecksumsOff) {
-  m_dir.Config(std::string(kSweepConfig) + "[LURRA_PARAMS]\nCRCEnable=0\n");
+  m_dir.Config(std::string(testing::kSmallNandSizes) + "[LURRA_PARAMS]\nCRCEnable=0\n");
   const SweepSubject s = Subject(m_img);
   ASSERT_FALSE(HasFailure());
   for (const OpStep& step : s.steps) ASSERT_NE(step.step, Step::Unknown);

@@ -23,26 +23,8 @@ using testing::CRecordingRun;
 using testing::ProgramDirectory;
 using Lines = std::vector<std::string>;
 
-constexpr const char* kSmallConfig =
-    "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
-    "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
-
 ImageDesc DemoImage() {
-  ImageDesc d;
-  d.rawSize = 4096;
-  for (const auto& [address, length] : std::vector<std::pair<uint32_t, uint32_t>>{
-           {0x100000, 5000}, {0x200000, 0}, {0x300000, 0x130000}, {0x400000, 77}}) {
-    RecordDesc r;
-    r.address = address;
-    r.length = length;
-    r.data.seed = address;
-    d.records.push_back(r);
-  }
-  LayoutDesc layout;
-  layout.position = 0;
-  layout.blockCounts = {2, 3, 5};
-  d.layout = layout;
-  return d;
+  return SeededImage(4096, {{0x100000, 5000}, {0x200000, 0}, {0x300000, 0x130000}, {0x400000, 77}}, 0, {2, 3, 5});
 }
 
 struct RunFixture : ::testing::Test {
@@ -52,7 +34,7 @@ struct RunFixture : ::testing::Test {
   std::string image;
 
   void SetUp() override {
-    dir.Config(kSmallConfig);
+    dir.Config(testing::kSmallNandSizes);
     run.m_strModuleDirectory = dir.Directory();
     UseFaults("");
     image = dir.Path("image.img");
@@ -344,7 +326,7 @@ namespace {
 // No state is shared between runs: two links with two handsets flash side by side.
 TEST(TwoRunsSideBySide, EachHandsetReceivesItsOwnImage) {
   ProgramDirectory dir("side-by-side");
-  dir.Config(kSmallConfig);
+  dir.Config(testing::kSmallNandSizes);
   struct One {
     CRecordingRun run;
     VirtualHandsetTransport* handset = nullptr;

@@ -15,19 +15,7 @@ namespace {
 using testing::CRecordingRun;
 using testing::ProgramDirectory;
 
-ImageDesc ImageAt(uint32_t rawSize) {
-  ImageDesc d;
-  d.rawSize = rawSize;
-  RecordDesc r;
-  r.address = 0x1000;
-  r.length = 100;
-  d.records.push_back(r);
-  LayoutDesc layout;
-  layout.position = 1;
-  layout.blockCounts = {1};
-  d.layout = layout;
-  return d;
-}
+ImageDesc ImageAt(uint32_t rawSize) { return SeededImage(rawSize, {{0x1000, 100}}, 1, {1}); }
 
 struct StartFixture : ::testing::Test {
   ProgramDirectory dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};

@@ -27,26 +27,7 @@ using testing::SweepTally;
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kConfig =
-    "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
-    "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
-
-ImageDesc HangImage() {
-  ImageDesc d;
-  d.rawSize = 4096;
-  for (const auto& [address, length] : std::vector<std::pair<uint32_t, uint32_t>>{{0x100000, 3000}, {0x300000, 900}}) {
-    RecordDesc r;
-    r.address = address;
-    r.length = length;
-    r.data.seed = address;
-    d.records.push_back(r);
-  }
-  LayoutDesc layout;
-  layout.position = 1;
-  layout.blockCounts = {1};
-  d.layout = layout;
-  return d;
-}
+ImageDesc HangImage() { return SeededImage(4096, {{0x100000, 3000}, {0x300000, 900}}, 1, {1}); }
 
 // The n-th read (1-based) of `step` with `index` in the clean run.
 size_t NthRead(const SweepSubject& s, Step step, uint32_t index, int n) {
@@ -66,7 +47,7 @@ struct HangCase {
 class WaitForever : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir.Config(kConfig);
+    m_dir.Config(testing::kSmallNandSizes);
     std::string problem;
     m_img = m_dir.Path("hang.img");
     ASSERT_EQ(WriteImage(m_img, HangImage(), nullptr, problem), IMAGE_WRITE_OK) << problem;

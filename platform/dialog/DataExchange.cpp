@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QRadioButton>
 
+#include "MultiLineEdit.h"
 #include "WindowText.h"
 
 namespace morvak {
@@ -15,6 +16,20 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
     value = GetWindowText(control);
   else
     SetWindowText(control, value);
+}
+
+void DDX_Text(CDataExchange* pDX, int id, CLineLog& value) {
+  pDX->Note(id);
+  QWidget* control = pDX->m_pDlgWnd->GetDlgItem(id);
+  if (control == nullptr) return;
+  auto* edit = dynamic_cast<CMultiLineEdit*>(control);
+  if (pDX->m_bSaveAndValidate) {
+    if (edit == nullptr || !edit->Shows(value)) value = GetWindowText(control);
+  } else if (edit != nullptr) {
+    edit->ShowLog(value);
+  } else {
+    SetWindowText(control, value.Text());
+  }
 }
 
 void DDX_Radio(CDataExchange* pDX, int id, int& value) {

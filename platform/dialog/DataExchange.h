@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Dialog.h"
+#include "LineLog.h"
 
 namespace morvak {
 
@@ -34,6 +35,10 @@ void DDX_Control(CDataExchange* pDX, int id, T*& control) {
 
 // The control's text, byte for byte.
 void DDX_Text(CDataExchange* pDX, int id, std::string& value);
+// The same for a log: a multi-line edit that shows an earlier state of the
+// log is brought up to date by its new lines alone, and one that shows the
+// log as it is leaves the field untouched.
+void DDX_Text(CDataExchange* pDX, int id, CLineLog& value);
 
 // The radio group that starts at `id`: the radio buttons from it up to the next
 // control that starts a group, in template order; other kinds of control in

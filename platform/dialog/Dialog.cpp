@@ -12,6 +12,7 @@
 #include <QRadioButton>
 
 #include "DataExchange.h"
+#include "MultiLineEdit.h"
 #include "ProgressCtrl.h"
 #include "WindowText.h"
 
@@ -48,7 +49,7 @@ QWidget* CDialog::MakeControl(const ControlSpec& spec, QButtonGroup*& radioGroup
     }
     case ControlKind::Edit:
       if ((spec.style & MultiLine) != 0) {
-        auto* edit = new QPlainTextEdit(this);
+        auto* edit = new CMultiLineEdit(this);
         edit->setReadOnly((spec.style & ReadOnly) != 0);
         edit->setTabChangesFocus(true);
         edit->setLineWrapMode((spec.style & AutoHScroll) != 0 ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);

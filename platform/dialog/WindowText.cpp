@@ -7,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QVariant>
 
+#include "MultiLineEdit.h"
+
 namespace morvak {
 namespace {
 
@@ -24,6 +26,10 @@ QString MultiLineDisplayText(const std::string& text) {
 
 void SetWindowText(QWidget* control, const std::string& text) {
   if (control == nullptr) return;
+  if (auto* log = dynamic_cast<CMultiLineEdit*>(control)) {
+    log->SetText(text);
+    return;
+  }
   control->setProperty(kTextProperty, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
   if (auto* edit = qobject_cast<QLineEdit*>(control)) {
     edit->setText(Display(text));  // also clears the edit's modified flag
@@ -44,6 +50,7 @@ void SetWindowText(QWidget* control, const std::string& text) {
 
 std::string GetWindowText(const QWidget* control) {
   if (control == nullptr) return {};
+  if (const auto* log = dynamic_cast<const CMultiLineEdit*>(control)) return log->Text();
   const QVariant stored = control->property(kTextProperty);
   bool typedOver = false;
   QString shown;

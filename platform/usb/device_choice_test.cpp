@@ -17,23 +17,7 @@
 namespace morvak::usbtest {
 namespace {
 
-constexpr const char* kSizes =
-    "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
-    "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n";
-
-ImageDesc SmallImage() {
-  ImageDesc d;
-  d.rawSize = 4096;
-  RecordDesc r;
-  r.address = 0x1000;
-  r.length = 9000;
-  d.records.push_back(r);
-  LayoutDesc layout;
-  layout.position = 1;
-  layout.blockCounts = {2};
-  d.layout = layout;
-  return d;
-}
+ImageDesc SmallImage() { return SeededImage(4096, {{0x1000, 9000}}, 1, {2}); }
 
 void CountOpen(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer counter) {
   static_cast<std::atomic<int>*>(counter)->fetch_add(1);
@@ -116,7 +100,7 @@ class DeviceChoiceTest : public EmulatedUsbTest {
 };
 
 TEST_F(DeviceChoiceTest, OnlyTheConfiguredHandsetIsEverOpenedEvenWhileItIsBusy) {
-  m_program.Config(std::string(kSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n");
+  m_program.Config(std::string(testing::kSmallNandSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n");
   m_plugged.reserve(4);
   const Plugged& otherVendor = PlugHandset(0x1111, 0x5678, 2);
   const Plugged& otherProduct = PlugHandset(0x1234, 0x9999, 3);
@@ -159,7 +143,7 @@ TEST_F(DeviceChoiceTest, OnlyTheConfiguredHandsetIsEverOpenedEvenWhileItIsBusy) 
 }
 
 TEST_F(DeviceChoiceTest, WithoutIdsNoDeviceIsEverOpened) {
-  m_program.Config(kSizes);
+  m_program.Config(testing::kSmallNandSizes);
   m_plugged.reserve(2);
   const Plugged& a = PlugHandset(0x1234, 0x5678, 2);
   const Plugged& b = PlugHandset(0x1111, 0x2222, 3);

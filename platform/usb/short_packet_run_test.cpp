@@ -16,27 +16,10 @@
 namespace morvak::usbtest {
 namespace {
 
-constexpr const char* kConfig =
-    "[LURRA_NAND]\nRawFileSize_WithoutEboot=4096\nBinaryRegionSize_WithoutEboot=4096\n"
-    "RawFileSize_WithEboot=8192\nBinaryRegionSize_WithEboot=12288\n"
+const std::string kConfig = std::string(testing::kSmallNandSizes) +
     "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n";
 
-ImageDesc SmallImage() {
-  ImageDesc d;
-  d.rawSize = 4096;
-  for (const auto& [address, length] : std::vector<std::pair<uint32_t, uint32_t>>{{0x1000, 9000}, {0x8000, 33}}) {
-    RecordDesc r;
-    r.address = address;
-    r.length = length;
-    r.data.seed = address;
-    d.records.push_back(r);
-  }
-  LayoutDesc layout;
-  layout.position = 1;
-  layout.blockCounts = {2};
-  d.layout = layout;
-  return d;
-}
+ImageDesc SmallImage() { return SeededImage(4096, {{0x1000, 9000}, {0x8000, 33}}, 1, {2}); }
 
 struct PacketCase {
   const char* name;
