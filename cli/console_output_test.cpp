@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "CapturedStream.h"
 #include "ConsoleRun.h"
 #include "Frame.h"
 #include "HandsetOutcome.h"
@@ -19,25 +20,7 @@ namespace {
 
 using morvak::testing::ScriptedTransport;
 
-class Captured {
- public:
-  Captured() : m_file(std::tmpfile()) {}
-  ~Captured() { std::fclose(m_file); }
-  Captured(const Captured&) = delete;
-  Captured& operator=(const Captured&) = delete;
-  std::FILE* File() const { return m_file; }
-  std::string Text() const {
-    std::fflush(m_file);
-    std::rewind(m_file);
-    std::string text;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0;) text.append(buffer, n);
-    return text;
-  }
-
- private:
-  std::FILE* m_file;
-};
+using clitest::Captured;
 
 // A text frame as the programmer sends one, then its payload.
 void QueueText(ScriptedTransport& t, const std::string& payload) {

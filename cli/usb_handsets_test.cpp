@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "CapturedStream.h"
 #include "Flash.h"
 #include "ImageBlocks.h"
 #include "ImageWriter.h"
@@ -40,27 +41,7 @@ EmulatedDeviceParams At(uint8_t port, uint16_t vendor = 0x1234, uint16_t product
   return params;
 }
 
-// What a command printed to a stream of its own.
-class Captured {
- public:
-  Captured() : m_file(std::tmpfile()) {}
-  ~Captured() { std::fclose(m_file); }
-  Captured(const Captured&) = delete;
-  Captured& operator=(const Captured&) = delete;
-  std::FILE* File() const { return m_file; }
-  std::string Text() const {
-    std::fflush(m_file);
-    std::string text;
-    std::rewind(m_file);
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0) text.append(buffer, n);
-    return text;
-  }
-
- private:
-  std::FILE* m_file;
-};
+using clitest::Captured;
 
 // The table row of the device on `port` (the line that begins with it).
 std::string RowOf(const std::string& table, const std::string& port) {
