@@ -15,21 +15,33 @@
 
 #include "Dialog.h"
 #include "DroppedFileNames.h"
+#include "ThreadHandOff.h"
 #include "WindowMessageEvent.h"
+#include "WorkerCallEvent.h"
 
 namespace morvak {
 
 void CDialog::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  QCoreApplication::postEvent(this, new CWindowMessageEvent(message, wParam, lParam));
+  auto* event = new CWindowMessageEvent(message, wParam, lParam);
+  HandOver(event);
+  QCoreApplication::postEvent(this, event);
 }
 
 void CDialog::PostLine(uint32_t message, std::string line) {
-  QCoreApplication::postEvent(this, new CWindowMessageEvent(message, 0, 0, std::move(line)));
+  auto* event = new CWindowMessageEvent(message, 0, 0, std::move(line));
+  HandOver(event);
+  QCoreApplication::postEvent(this, event);
 }
 
 bool CDialog::event(QEvent* e) {
   if (e->type() == CWindowMessageEvent::EventType()) {
+    TakeOver(e);
     WindowProc(*static_cast<CWindowMessageEvent*>(e));
+    return true;
+  }
+  if (e->type() == CWorkerCallEvent::EventType()) {
+    TakeOver(e);
+    static_cast<CWorkerCallEvent*>(e)->Run();
     return true;
   }
   return QDialog::event(e);
@@ -46,7 +58,11 @@ void CDialog::CallFromWorker(const std::function<void()>& call) {
     call();
     return;
   }
-  QMetaObject::invokeMethod(this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+  CWorkerCallEvent::Waiter waiter;
+  auto* event = new CWorkerCallEvent(call, waiter);
+  HandOver(event);
+  QCoreApplication::postEvent(this, event);
+  waiter.Wait();
 }
 
 void CDialog::EnableDlgItemFromWorker(int id, bool enable) {
@@ -67,7 +83,7 @@ void CDialog::MessageBoxFromWorker(const std::string& text) {
 
 void CDialog::ServeWorkerCallsUntil(const std::function<bool()>& finished) {
   while (!finished()) {
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(this, CWorkerCallEvent::EventType());
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
