@@ -130,9 +130,10 @@ TEST_F(OpenTest, NoDeviceWaitsBrieflyAndReportsNoProblem) {
     EXPECT_EQ(Transport().Open(), OPEN_NO_DEVICE);
     const double took = MillisecondsSince(start);
     // It waits for an arrival rather than return at once, and never long
-    // enough to hold up a stop request.
+    // enough to hold up a stop request (the bound leaves room for a loaded,
+    // sanitized machine; a wait that blocks is seconds).
     EXPECT_GE(took, 5.0);
-    EXPECT_LT(took, 20.0);
+    EXPECT_LT(took, 100.0);
     EXPECT_EQ(Transport().OpenProblem(), "");
   }
   EXPECT_EQ(other->Claims(), 0);
