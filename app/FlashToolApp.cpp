@@ -11,6 +11,7 @@
 #include "ModuleDirectory.h"
 #include "RunConfig.h"
 #include "TransportChoice.h"
+#include "WindowPicture.h"
 
 namespace morvak {
 
@@ -62,6 +63,7 @@ bool CFlashToolApp::InitInstance() {
   }
   dialog.m_link.m_device.SetTransport(std::move(transport));
   if (options->virtualHandset) dialog.SetCaption(std::string(kMainCaption) + kVirtualHandsetCaption);
+  ArrangeWindowPicture(dialog);
   // The dialog's result does not matter: every way of closing ends the program.
   dialog.DoModal();
   return false;

@@ -4,11 +4,13 @@
 // box it waits on, and, at its end, the enabled states of Start and Stop.
 #include <QIcon>
 #include <QPixmap>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "Dialog.h"
 #include "FlashRun.h"
+#include "LineLog.h"
 
 class QCheckBox;
 class QLabel;
@@ -28,7 +30,8 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   QCheckBox* m_btnEraseReserved = nullptr;
   QLabel* m_picStatus = nullptr;
   CProgressCtrl* m_progress = nullptr;
-  std::string m_strStatusLog;
+  // The log, newest line first; a line on top costs that line alone.
+  CLineLog m_strStatusLog;
   QIcon m_hIcon;
   QPixmap m_hBmpBusy;
   QPixmap m_hBmpFailure;
@@ -66,9 +69,16 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   // Ends a run that is still going: stops it, ends a pending read, and waits
   // for the worker while serving the calls it makes into the window.
   void EndRun();
+  // Appends the ended run's record when the configuration names a record
+  // file; a record that cannot be written gets a line of its own.
+  void RecordRun(bool succeeded);
 
   // The worker has given Start back: it returns within moments (window thread).
   bool m_bRunEnding = false;
+  // A run this window started whose record is still to be written, and when
+  // its worker was started (window thread).
+  bool m_bRecordPending = false;
+  std::chrono::system_clock::time_point m_runStarted;
 };
 
 }  // namespace morvak

@@ -4,7 +4,6 @@
 #include "ProgressCtrl.h"
 #include "ProgressDisplay.h"
 #include "RunMessageTable.h"
-#include "StatusLog.h"
 #include "WindowMessageEvent.h"
 
 namespace morvak {
@@ -26,8 +25,14 @@ intptr_t CFlashToolDlg::DefWindowProc(uint32_t message, uintptr_t wParam, intptr
     case RunMessageAction::ProgressRange:
       if (m_progress != nullptr) ShowProgressRange(*m_progress, wParam);
       break;
-    case RunMessageAction::RunSucceeded: SetImage(m_picStatus, m_hBmpSuccess); break;
-    case RunMessageAction::RunFailed: SetImage(m_picStatus, m_hBmpFailure); break;
+    case RunMessageAction::RunSucceeded:
+      SetImage(m_picStatus, m_hBmpSuccess);
+      RecordRun(true);
+      break;
+    case RunMessageAction::RunFailed:
+      SetImage(m_picStatus, m_hBmpFailure);
+      RecordRun(false);
+      break;
     case RunMessageAction::DisableStop: EnableDlgItem(IDC_STOP_FLASHING, false); break;
     case RunMessageAction::EnableStop: EnableDlgItem(IDC_STOP_FLASHING, true); break;
     case RunMessageAction::None: break;
@@ -36,7 +41,7 @@ intptr_t CFlashToolDlg::DefWindowProc(uint32_t message, uintptr_t wParam, intptr
 }
 
 void CFlashToolDlg::AppendStatusLine(std::string text) {
-  m_strStatusLog = WithNewestLine(text, m_strStatusLog);
+  m_strStatusLog.PutOnTop(text);
   UpdateData(false);
 }
 

@@ -1,11 +1,18 @@
-// The window's side of a run: Start, the run's calls into the window, and
-// ending a run that is still going when the window closes.
+// The window's side of a run: Start, the run's calls into the window, the
+// record of each run, and ending a run that is still going when the window
+// closes.
 #include <chrono>
 #include <thread>
 
+#include <QCoreApplication>
+
 #include "FlashToolDlg.h"
 #include "FlashToolDlgTemplate.h"
+#include "Format.h"
+#include "RunRecord.h"
 #include "RunTexts.h"
+#include "UiTexts.h"
+#include "WindowMessageEvent.h"
 #include "WindowMessages.h"
 
 namespace morvak {
@@ -36,11 +43,25 @@ void CFlashToolDlg::OnStartFlashing() {
   EnableDlgItem(IDC_STOP_FLASHING, true);
   SetImage(m_picStatus, m_hBmpBusy);
   m_bRunEnding = false;
+  m_runStarted = std::chrono::system_clock::now();
   if (!StartWorker()) {
     EnableDlgItem(IDC_START_FLASHING, true);
     EnableDlgItem(IDC_STOP_FLASHING, false);
     AppendStatusLine(texts::kRunStillEnding);
+    return;
   }
+  m_bRecordPending = true;
+}
+
+void CFlashToolDlg::RecordRun(bool succeeded) {
+  // An outcome message from another sender ends no run of this window.
+  if (!m_bRecordPending) return;
+  m_bRecordPending = false;
+  // Every line the run posted has been handled by now, in posting order: the
+  // pending slot holds the run's last one.
+  std::string error;
+  if (!RecordRunIfConfigured(*this, RunEnding{succeeded, m_strPendingStatus, m_runStarted}, error))
+    AppendStatusLine(Format(texts::kRunRecordNotWritten, error.c_str()));
 }
 
 void CFlashToolDlg::PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -65,6 +86,9 @@ void CFlashToolDlg::EndRun() {
     ServeWorkerCallsUntil([this] { return !WorkerAlive(); });
   }
   JoinWorker();
+  // The ended worker's last messages are still queued: handle them now, so
+  // that a run ended by closing the window is recorded too.
+  if (m_bRecordPending) QCoreApplication::sendPostedEvents(this, CWindowMessageEvent::EventType());
 }
 
 }  // namespace morvak

@@ -2,8 +2,12 @@
 // so without a display.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <fstream>
 
 namespace morvak {
 namespace {
@@ -13,12 +17,15 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome RunMorvak(const QStringList& args) {
+Outcome RunMorvak(const QStringList& args, const QProcessEnvironment& extra = {}, bool headless = true) {
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove(QStringLiteral("DISPLAY"));
-  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  if (headless) {
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  }
+  for (const QString& key : extra.keys()) env.insert(key, extra.value(key));
   process.setProcessEnvironment(env);
   process.start(QStringLiteral(MORVAK_EXE), args);
   Outcome o;
@@ -44,6 +51,24 @@ TEST(MorvakProgram, FaultsItCannotReadAreBadUsage) {
   EXPECT_EQ(o.exitCode, 2);
   EXPECT_NE(o.err.find("morvak: "), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("usage: morvak"), std::string::npos) << o.err;
+}
+
+// The documentation's picture: the program runs the remembered image on the
+// virtual handset, saves its window once the run has ended, and closes.
+TEST(MorvakProgram, TheWindowPictureIsTakenAfterARunAndTheProgramEnds) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("config")));
+  std::ofstream(dir.filePath(QStringLiteral("config/Morvak.ini")).toStdString())
+      << "[LURRA_lg]\nImageFilePath=" << MORVAK_DEMO_IMG << "\n";
+  QProcessEnvironment extra;
+  extra.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+  extra.insert(QStringLiteral("MORVAK_WINDOW_PICTURE"), dir.filePath(QStringLiteral("window.png")));
+  extra.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  const Outcome o = RunMorvak({QStringLiteral("--virtual-handset")}, extra, false);
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  const QImage picture(dir.filePath(QStringLiteral("window.png")));
+  ASSERT_FALSE(picture.isNull()) << o.err;
+  EXPECT_GT(picture.width(), picture.height());
 }
 
 }  // namespace

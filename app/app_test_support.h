@@ -37,21 +37,7 @@ inline constexpr const char* kSmallConfig =
 
 // Four records (one longer than the run's smallest working buffer) and a layout.
 inline ImageDesc SmallImage() {
-  ImageDesc d;
-  d.rawSize = 4096;
-  for (const auto& [address, length] :
-       std::vector<std::pair<uint32_t, uint32_t>>{{0x100000, 5000}, {0x200000, 0}, {0x300000, 0x130000}, {0x400000, 77}}) {
-    RecordDesc r;
-    r.address = address;
-    r.length = length;
-    r.data.seed = address;
-    d.records.push_back(r);
-  }
-  LayoutDesc layout;
-  layout.position = 0;
-  layout.blockCounts = {2, 3, 5};
-  d.layout = layout;
-  return d;
+  return SeededImage(4096, {{0x100000, 5000}, {0x200000, 0}, {0x300000, 0x130000}, {0x400000, 77}}, 0, {2, 3, 5});
 }
 
 // The user's profile in a directory of the test's own.
@@ -64,6 +50,7 @@ struct ProfileSandbox {
 struct ProgressState {
   int upper = 0;
   int position = 0;
+  std::string lastLine;  // the status line shown last when the bar was set
 };
 
 class CTestFlashToolDlg : public CFlashToolDlg {
@@ -80,7 +67,7 @@ class CTestFlashToolDlg : public CFlashToolDlg {
   intptr_t DefWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
     const intptr_t result = CFlashToolDlg::DefWindowProc(message, wParam, lParam);
     if ((message == WM_PROGRESS_POS || message == WM_PROGRESS_RANGE) && m_progress != nullptr)
-      m_progressSeen.push_back({m_progress->GetUpper(), m_progress->GetPos()});
+      m_progressSeen.push_back({m_progress->GetUpper(), m_progress->GetPos(), m_strPendingStatus});
     return result;
   }
   std::vector<std::string> PostedLines() const {

@@ -1,6 +1,9 @@
 // Whole runs through the window into the virtual handset: the pictures, the
 // progress bar, the log (newest on top, every line exactly once), the
-// programmer's error box, Stop, and closing the window during a hung run.
+// programmer's error box, Stop, and closing the window during a run (the
+// hung runs have their own table in hung_run_test.cpp).
+#include <gmock/gmock.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -46,7 +49,10 @@ TEST_F(WholeRun, ASuccessfulRunEndsWithTheSuccessPictureAndItsLinesNewestOnTop) 
   ASSERT_EQ(lines.size(), 8u);
   EXPECT_EQ(lines.back(), "Read the input file:" + image);
   EXPECT_EQ(lines[6], texts::kWaitingForDevice);
-  EXPECT_EQ(lines.front(), std::string(texts::kImgSucceeded) + "00 Minutes, 00 Seconds");
+  // The elapsed time counts whole calendar seconds: a short run that crosses
+  // a second's boundary shows one.
+  EXPECT_THAT(lines.front(), ::testing::AnyOf(std::string(texts::kImgSucceeded) + "00 Minutes, 00 Seconds",
+                                              std::string(texts::kImgSucceeded) + "00 Minutes, 01 Seconds"));
 
   // The bar reached its range during the run (the run's own range is the
   // record count; the programmer reports ranges of its own) and stands at 0 after it.
@@ -81,7 +87,8 @@ TEST_F(WholeRun, ADroppedRawImageIsFlashedAsRaw) {
   Choose(dir.Path("image.raw"));
   Click(IDC_START_FLASHING);
   ASSERT_TRUE(WaitRunEnded());
-  EXPECT_EQ(TopLine(), std::string(texts::kRawSucceeded) + "00 Minutes, 00 Seconds");
+  EXPECT_THAT(TopLine(), ::testing::AnyOf(std::string(texts::kRawSucceeded) + "00 Minutes, 00 Seconds",
+                                          std::string(texts::kRawSucceeded) + "00 Minutes, 01 Seconds"));
 }
 
 TEST_F(WholeRun, AFaultOfTheHandsetEndsWithTheFailurePicture) {
@@ -167,28 +174,6 @@ TEST_F(WholeRun, StartIsRefusedWhileAStoppedRunIsStillBlockedAndClosingEndsIt) {
   const auto closing = Clock::now();
   dlg->close();
   dlg->Destroy();
-  RecordProperty("close_ms", std::to_string(MsSince(closing)));
-  EXPECT_LT(MsSince(closing), 1000.0);
-  EXPECT_FALSE(dlg->WorkerAlive());
-}
-
-TEST_F(WholeRun, ClosingTheWindowDuringAHungRunEndsTheProgramWithinASecond) {
-  Open("hang=crc:3");
-  Choose(Image());
-  Clock::time_point closing{};
-  QTimer::singleShot(0, dlg.get(), [&] { Click(IDC_START_FLASHING); });
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (handset->Hung() && closing == Clock::time_point{}) {
-      closing = Clock::now();
-      dlg->close();
-    }
-  });
-  poll.start(5);
-  const auto guard = Clock::now();
-  QTimer::singleShot(8000, dlg.get(), [&] { dlg->close(); });  // never hang the test
-  dlg->DoModal();
-  ASSERT_NE(closing, Clock::time_point{}) << "the run never hung, after " << MsSince(guard) << " ms";
   RecordProperty("close_ms", std::to_string(MsSince(closing)));
   EXPECT_LT(MsSince(closing), 1000.0);
   EXPECT_FALSE(dlg->WorkerAlive());

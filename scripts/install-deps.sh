@@ -10,6 +10,7 @@ PACKAGES="
   umockdev libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-wqy-microhei
+  xvfb xauth
   binutils-source bison flex xz-utils
   clang libclang-rt-14-dev
 "

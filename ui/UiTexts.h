@@ -7,4 +7,9 @@ namespace morvak::texts {
 inline constexpr const char* kDroppedNameTooLong =
     "The dropped file name is longer than %u bytes and was not taken:%s";
 
+// The configuration names a run record file that could not be written; the
+// placeholder is the reason, which names the file.
+inline constexpr const char* kRunRecordNotWritten =
+    "The run was not recorded: %s. Check RecordFile= in file/LURRA.ini and that its folder is writable.";
+
 }  // namespace morvak::texts

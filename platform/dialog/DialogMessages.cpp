@@ -34,13 +34,13 @@ void CDialog::PostLine(uint32_t message, std::string line) {
 }
 
 bool CDialog::event(QEvent* e) {
+  // Before the event is read at all: it may come from another thread.
+  TakeOver(e);
   if (e->type() == CWindowMessageEvent::EventType()) {
-    TakeOver(e);
     WindowProc(*static_cast<CWindowMessageEvent*>(e));
     return true;
   }
   if (e->type() == CWorkerCallEvent::EventType()) {
-    TakeOver(e);
     static_cast<CWorkerCallEvent*>(e)->Run();
     return true;
   }
