@@ -27,6 +27,8 @@ class InputTransport : public ITransport {
   }
   bool Write(const uint8_t*, uint32_t) override { return true; }
   void Interrupt() override {}
+  void SetReplyTimeout(std::chrono::milliseconds) override {}
+  bool LastReadTimedOut() const override { return false; }
   std::string OpenProblem() const override { return {}; }
 
   size_t Remaining() const { return m_size - m_position; }

@@ -53,10 +53,28 @@ bool VirtualHandsetTransport::Throttle(std::unique_lock<std::mutex>& lock, uint3
 
 bool VirtualHandsetTransport::Read(uint8_t* buffer, uint32_t length) {
   std::unique_lock lock(m_mutex);
+  m_readTimedOut = false;
   const auto usable = [this] { return !m_interrupted && m_open && !m_handset.Disconnected(); };
-  m_changed.wait(lock, [&] {
-    return !usable() || m_handset.Pending() >= length || m_handset.Stalled();
-  });
+  const auto ready = [&] { return !usable() || m_handset.Pending() >= length || m_handset.Stalled(); };
+  if (m_replyTimeout.count() == 0) {
+    m_changed.wait(lock, ready);
+  } else {
+    // Every byte that arrives starts the time-out afresh.
+    size_t pending = m_handset.Pending();
+    Clock::time_point deadline = Clock::now() + m_replyTimeout;
+    while (!ready()) {
+      if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout && !ready()) {
+        if (m_handset.Pending() == pending) {
+          m_readTimedOut = true;
+          return false;
+        }
+      }
+      if (m_handset.Pending() != pending) {
+        pending = m_handset.Pending();
+        deadline = Clock::now() + m_replyTimeout;
+      }
+    }
+  }
   if (!usable() || m_handset.Pending() < length) return false;
   // The link is busy for the transfer before the bytes are delivered; the
   // lock is let go meanwhile, so look again afterwards.
@@ -74,6 +92,16 @@ bool VirtualHandsetTransport::Write(const uint8_t* buffer, uint32_t length) {
   const bool taken = m_handset.HostBytes() - before == length;
   m_changed.notify_all();
   return taken;
+}
+
+void VirtualHandsetTransport::SetReplyTimeout(std::chrono::milliseconds timeout) {
+  std::lock_guard lock(m_mutex);
+  m_replyTimeout = timeout;
+}
+
+bool VirtualHandsetTransport::LastReadTimedOut() const {
+  std::lock_guard lock(m_mutex);
+  return m_readTimedOut;
 }
 
 void VirtualHandsetTransport::Interrupt() {

@@ -33,6 +33,9 @@ class VirtualHandsetTransport : public ITransport {
   bool Read(uint8_t* buffer, uint32_t length) override;
   // True when the handset took every byte; false when it went away before.
   bool Write(const uint8_t* buffer, uint32_t length) override;
+  // A hung handset's read ends once the time-out passes without a byte.
+  void SetReplyTimeout(std::chrono::milliseconds timeout) override;
+  bool LastReadTimedOut() const override;
   void Interrupt() override;
   std::string OpenProblem() const override { return {}; }
 
@@ -61,6 +64,8 @@ class VirtualHandsetTransport : public ITransport {
   const Clock::time_point m_created;
   bool m_open = false;
   bool m_interrupted = false;
+  std::chrono::milliseconds m_replyTimeout{0};
+  bool m_readTimedOut = false;
   uint32_t m_attaches = 0;
   Clock::time_point m_linkStart;
   uint64_t m_linkBytes = 0;

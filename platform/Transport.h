@@ -2,6 +2,7 @@
 // The byte channel to a handset. Three implementations stand behind it: libusb
 // (real handsets), the virtual handset, and a scripted fake for byte-exact tests.
 // CUsbDevice does the chunking, the stop flag and the result codes above it.
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -43,11 +44,20 @@ class ITransport {
 
   // Move exactly `length` bytes, at most MAX_TRANSFER_SIZE. A transfer that
   // completes short is continued until the count is met: a short transfer is
-  // never taken as whole. True only when every byte moved. There is no time-out:
-  // a Read waits until the bytes come, the device fails or goes away, or
-  // Interrupt() is called. A length of 0 moves nothing and succeeds when open.
+  // never taken as whole. True only when every byte moved. A Read waits until
+  // the bytes come, the device fails or goes away, Interrupt() is called, or
+  // the reply time-out (SetReplyTimeout) passes without a byte arriving.
+  // A length of 0 moves nothing and succeeds when open.
   virtual bool Read(uint8_t* buffer, uint32_t length) = 0;
   virtual bool Write(const uint8_t* buffer, uint32_t length) = 0;
+
+  // Bounds every later Read: a Read during which no byte arrives for `timeout`
+  // fails, and LastReadTimedOut() then says so. Every byte that arrives starts
+  // the time-out afresh. Zero, the initial setting, means no bound.
+  virtual void SetReplyTimeout(std::chrono::milliseconds timeout) = 0;
+  // Whether the last Read failed because its reply time-out passed; false after
+  // a Read that succeeded or failed for any other reason.
+  virtual bool LastReadTimedOut() const = 0;
 
   // From any thread: makes a pending Read or Write fail within 100 ms, and every
   // later Open, Read and Write fail at once. Irreversible; used when the program

@@ -41,6 +41,8 @@ class COpLogTransport : public ITransport {
   bool Read(uint8_t* buffer, uint32_t length) override;
   bool Write(const uint8_t* buffer, uint32_t length) override;
   void Interrupt() override { m_inner->Interrupt(); }
+  void SetReplyTimeout(std::chrono::milliseconds timeout) override { m_inner->SetReplyTimeout(timeout); }
+  bool LastReadTimedOut() const override { return m_inner->LastReadTimedOut(); }
   std::string OpenProblem() const override { return m_inner->OpenProblem(); }
 
  private:

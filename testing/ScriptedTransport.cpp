@@ -34,8 +34,10 @@ uint32_t ScriptedTransport::Open() {
 }
 
 bool ScriptedTransport::Read(uint8_t* buffer, uint32_t length) {
+  lastReadTimedOut = false;
   if (replies.size() < length) {
     transfers.push_back({false, {}, length});
+    lastReadTimedOut = unansweredReadsTimeOut;
     return false;
   }
   std::vector<uint8_t> got(replies.begin(), replies.begin() + length);

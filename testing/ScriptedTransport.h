@@ -2,6 +2,7 @@
 // A scripted byte channel for byte-exact tests: it records every transfer the
 // host makes and answers reads from a script. A read the script cannot answer
 // fails at once instead of blocking, so a test never hangs.
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,6 +29,11 @@ class ScriptedTransport : public ITransport {
   std::deque<uint8_t> replies;
   // The n-th write (0-based, counting every Write call) fails; -1 for none.
   int failWriteAt = -1;
+  // A read the script cannot answer fails as a reply time-out would
+  // (LastReadTimedOut() true) rather than as a failed transfer.
+  bool unansweredReadsTimeOut = false;
+  std::chrono::milliseconds replyTimeout{0};
+  bool lastReadTimedOut = false;
   // Called after each write with the written bytes, so a test can answer it.
   std::function<void(ScriptedTransport&, const std::vector<uint8_t>&)> onWrite;
 
@@ -47,6 +53,8 @@ class ScriptedTransport : public ITransport {
   bool Read(uint8_t* buffer, uint32_t length) override;
   bool Write(const uint8_t* buffer, uint32_t length) override;
   void Interrupt() override {}
+  void SetReplyTimeout(std::chrono::milliseconds timeout) override { replyTimeout = timeout; }
+  bool LastReadTimedOut() const override { return lastReadTimedOut; }
   std::string OpenProblem() const override { return openProblem; }
 };
 

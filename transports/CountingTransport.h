@@ -24,6 +24,8 @@ class CCountingTransport : public ITransport {
     return ok;
   }
   void Interrupt() override { m_inner->Interrupt(); }
+  void SetReplyTimeout(std::chrono::milliseconds timeout) override { m_inner->SetReplyTimeout(timeout); }
+  bool LastReadTimedOut() const override { return m_inner->LastReadTimedOut(); }
   std::string OpenProblem() const override { return m_inner->OpenProblem(); }
 
  private:

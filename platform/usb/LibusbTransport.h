@@ -50,6 +50,8 @@ class CLibusbTransport : public ITransport {
   bool Read(uint8_t* buffer, uint32_t length) override;
   bool Write(const uint8_t* buffer, uint32_t length) override;
   void Interrupt() override;
+  void SetReplyTimeout(std::chrono::milliseconds timeout) override { m_replyTimeout = timeout; }
+  bool LastReadTimedOut() const override { return m_readTimedOut; }
   std::string OpenProblem() const override { return m_problem; }
   // The port path of the device the last successful Open opened; kept after
   // Close, empty before any. Read it from the thread that opens.
@@ -73,6 +75,8 @@ class CLibusbTransport : public ITransport {
   const std::string m_port;
   std::atomic<bool> m_interrupted{false};
   std::string m_problem;
+  std::chrono::milliseconds m_replyTimeout{0};
+  bool m_readTimedOut = false;
   std::string m_openedPort;
 
   libusb_context* m_context = nullptr;
