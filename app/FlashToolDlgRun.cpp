@@ -28,7 +28,7 @@ void CFlashToolDlg::OnStartFlashing() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   if (WorkerAlive()) {
-    AppendStatusLine(texts::kRunStillEnding);
+    AppendStatusLine(StillEndingLine());
     return;
   }
 
@@ -47,7 +47,7 @@ void CFlashToolDlg::OnStartFlashing() {
   if (!StartWorker()) {
     EnableDlgItem(IDC_START_FLASHING, true);
     EnableDlgItem(IDC_STOP_FLASHING, false);
-    AppendStatusLine(texts::kRunStillEnding);
+    AppendStatusLine(StillEndingLine());
     return;
   }
   m_bRecordPending = true;

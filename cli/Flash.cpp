@@ -19,7 +19,6 @@
 #include "RunConfig.h"
 #include "RunPump.h"
 #include "RunRecord.h"
-#include "Sha256.h"
 #include "TextOutput.h"
 #include "UsbDeviceList.h"
 #include "UsbProblems.h"
@@ -156,11 +155,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
 
   // Records are asked for by the command line or, failing that, the configuration.
   const std::string recordPath = !options.record.empty() ? options.record : ConfiguredRecordFile(directory);
-  std::string imageSha;
-  if (!recordPath.empty()) {
-    std::string ignored;  // an unreadable image is refused by Start below
-    if (!Sha256OfFile(options.image, imageSha, ignored)) imageSha.clear();
-  }
+  for (auto& run : runs) run->m_bDigestImage = !recordPath.empty();
 
   std::vector<bool> accepted(count, false);
   for (size_t i = 0; i < count; ++i) {
@@ -198,7 +193,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
       const RunEnding ending{outcomes[i].succeeded, outcomes[i].lastLine, outcomes[i].startedAt, outcomes[i].endedAt,
                              outcomes[i].port};
       std::string error;
-      if (!AppendRunRecord(recordPath, MakeRunRecord(*runs[i], ending, imageSha), error)) {
+      if (!AppendRunRecord(recordPath, MakeRunRecord(*runs[i], ending, runs[i]->ImageSha256()), error)) {
         std::fprintf(err, "morvak-cli: %s\n", error.c_str());
         allWell = false;
       }

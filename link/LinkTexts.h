@@ -20,6 +20,12 @@ inline constexpr const char* kSizeCommandFailed = "Error, Failed to write size c
 inline constexpr const char* kBootCodeSendFailed = "Error, Failed to send 2nd boot code";
 inline constexpr const char* kBootCodeNotRunning = "Error, 2nd boot code not running";
 
+// Bounded waits. The reply time-out's line comes before the failure lines of
+// the step whose read it ended; the arrival wait ends as a Stop would.
+inline constexpr const char* kNoAnswerFormat =
+    "No answer from the handset for %s seconds: it may have hung or lost power (ReplyTimeout in [LURRA_PARAMS])";
+inline constexpr const char* kNoHandsetWithinFormat = "No handset appeared within %s seconds";
+
 // Target operations.
 inline constexpr const char* kSettingRamType = "Setting External RAM Type";
 inline constexpr const char* kRamTypeFailed = "Error, A Problem occurred while setting the RAM Type 22";

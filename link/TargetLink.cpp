@@ -12,6 +12,14 @@
 
 namespace morvak {
 
+CTargetLink::CTargetLink() {
+  m_device.OnReplyTimeout([this](std::chrono::milliseconds timeout) {
+    char line[256];
+    std::snprintf(line, sizeof line, texts::kNoAnswerFormat, SecondsText(timeout).c_str());
+    PostStatus(line);
+  });
+}
+
 void CTargetLink::PostStatus(const std::string& text) {
   if (m_pOwner) m_pOwner->PostStatusLine(text);
 }
@@ -27,11 +35,18 @@ int CTargetLink::BootTarget(const uint8_t* loader, uint32_t length, uint8_t asic
   }
   PostStatus(texts::kWaitingForDevice);
   std::string lastProblem;
+  const auto waitStarted = std::chrono::steady_clock::now();
   for (;;) {
     const auto started = std::chrono::steady_clock::now();
     if (m_device.Open() == OPEN_CONNECTED) break;
     if (m_bCancelWait.load() != 0) {
       m_bCancelWait.store(0);
+      return 0;
+    }
+    if (m_waitTimeout.count() > 0 && started - waitStarted >= m_waitTimeout) {
+      char line[128];
+      std::snprintf(line, sizeof line, texts::kNoHandsetWithinFormat, SecondsText(m_waitTimeout).c_str());
+      PostStatus(line);
       return 0;
     }
     // A problem the operator can mend (no ids, no permission) is said once per

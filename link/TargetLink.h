@@ -3,6 +3,7 @@
 // two stop flags that Start and Stop drive, and turns every exchange into
 // status lines for its owner window and a result of 1 (success) or 0.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -19,7 +20,7 @@ inline constexpr uint32_t REPORT_TEXT_BUFFER = 256;
 
 class CTargetLink {
  public:
-  CTargetLink() = default;
+  CTargetLink();
   ~CTargetLink() { m_pOwner = nullptr; }
   CTargetLink(const CTargetLink&) = delete;
   CTargetLink& operator=(const CTargetLink&) = delete;
@@ -29,6 +30,9 @@ class CTargetLink {
   CUsbDevice m_device;
   // Nonzero ends the wait for the device in BootTarget, which clears it.
   std::atomic<int32_t> m_bCancelWait{0};
+  // Longest wait for the handset to appear in BootTarget; zero for no bound.
+  // Its end is a Stop while waiting, said in one line first.
+  std::chrono::milliseconds m_waitTimeout{0};
 
   void PostStatus(const std::string& text);
 

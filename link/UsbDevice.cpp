@@ -9,7 +9,31 @@
 
 namespace morvak {
 
-void CUsbDevice::SetTransport(std::unique_ptr<ITransport> transport) { m_transport = std::move(transport); }
+void CUsbDevice::SetTransport(std::unique_ptr<ITransport> transport) {
+  m_transport = std::move(transport);
+  if (m_transport) m_transport->SetReplyTimeout(m_replyTimeout);
+}
+
+void CUsbDevice::SetReplyTimeout(std::chrono::milliseconds timeout) {
+  m_replyTimeout = timeout;
+  if (m_transport) m_transport->SetReplyTimeout(timeout);
+}
+
+bool CUsbDevice::ReadPending(std::chrono::steady_clock::time_point& since) const {
+  const int64_t ticks = m_readSince.load();
+  if (ticks == 0) return false;
+  since = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(ticks));
+  return true;
+}
+
+std::string SecondsText(std::chrono::milliseconds duration) {
+  char text[32];
+  if (duration.count() % 1000 == 0)
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(duration.count() / 1000));
+  else
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(duration.count()) / 1000.0);
+  return text;
+}
 
 uint32_t CUsbDevice::Open() { return m_transport ? m_transport->Open() : OPEN_NO_DEVICE; }
 
@@ -19,12 +43,19 @@ void CUsbDevice::Close() {
 
 uint32_t CUsbDevice::Read(uint8_t* buffer, uint32_t length) {
   if (!m_transport) return IO_FAILED;
+  const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+  m_readSince.store(now != 0 ? now : 1);
   uint32_t done = 0;
-  while (length - done > MAX_TRANSFER_SIZE) {
-    if (!m_transport->Read(buffer + done, MAX_TRANSFER_SIZE)) return IO_FAILED;
+  bool ok = true;
+  while (ok && length - done > MAX_TRANSFER_SIZE) {
+    ok = m_transport->Read(buffer + done, MAX_TRANSFER_SIZE);
     done += MAX_TRANSFER_SIZE;
   }
-  return m_transport->Read(buffer + done, length - done) ? READ_DONE : IO_FAILED;
+  if (ok) ok = m_transport->Read(buffer + done, length - done);
+  m_readSince.store(0);
+  if (ok) return READ_DONE;
+  if (m_transport->LastReadTimedOut() && m_onReplyTimeout) m_onReplyTimeout(m_replyTimeout);
+  return IO_FAILED;
 }
 
 uint32_t CUsbDevice::Write(const uint8_t* buffer, uint32_t length) {

@@ -3,8 +3,11 @@
 // It does the chunking into transfers of at most 65,536 bytes, honours the
 // stop flag, and keeps the text of the last failed exchange.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "Transport.h"
 
@@ -32,8 +35,22 @@ class CUsbDevice {
   char m_szLastError[256] = {};
 
   // The byte channel beneath; the device owns it. Without one, Open finds nothing.
+  // It takes the device's reply time-out.
   void SetTransport(std::unique_ptr<ITransport> transport);
   ITransport* GetTransport() const { return m_transport.get(); }
+
+  // How long a read may go without a byte before it fails (ITransport's reply
+  // time-out); zero for no bound. Set before a run, from the run's thread.
+  void SetReplyTimeout(std::chrono::milliseconds timeout);
+  std::chrono::milliseconds ReplyTimeout() const { return m_replyTimeout; }
+  // Called on the reading thread when a read has failed for want of an
+  // answer, before the read returns, with the time-out that passed.
+  void OnReplyTimeout(std::function<void(std::chrono::milliseconds)> listener) {
+    m_onReplyTimeout = std::move(listener);
+  }
+  // From any thread: whether a read is waiting for the device now, and since
+  // when (steady clock).
+  bool ReadPending(std::chrono::steady_clock::time_point& since) const;
 
   uint32_t Open();
   void Close();
@@ -59,6 +76,13 @@ class CUsbDevice {
   void SetLastError(const char* text);
 
   std::unique_ptr<ITransport> m_transport;
+  std::chrono::milliseconds m_replyTimeout{0};
+  std::function<void(std::chrono::milliseconds)> m_onReplyTimeout;
+  // Steady-clock ticks at which the pending read began; 0 when none is pending.
+  std::atomic<int64_t> m_readSince{0};
 };
+
+// A duration in seconds as a status line says it: "60", or "0.5" below whole seconds.
+std::string SecondsText(std::chrono::milliseconds duration);
 
 }  // namespace morvak

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "ByteOrder.h"
+#include "RegularFile.h"
 #include "StdioFile.h"
 
 namespace morvak {
@@ -24,8 +25,7 @@ constexpr size_t kDebugPrefixLength = sizeof kDebugPrefix - 1;
 class CoffReader {
  public:
   bool Open(const char* path) {
-    m_file.reset(std::fopen(path, "rb"));
-    if (!m_file || fseeko(m_file.get(), 0, SEEK_END) != 0) return false;
+    if (OpenRegularFile(path, m_file) != FileOpenResult::kOpened || fseeko(m_file.get(), 0, SEEK_END) != 0) return false;
     const off_t end = ftello(m_file.get());
     if (end < 0 || fseeko(m_file.get(), 0, SEEK_SET) != 0) return false;
     m_nFileSize = static_cast<uint64_t>(end);

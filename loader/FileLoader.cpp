@@ -7,6 +7,7 @@
 
 #include "CoffFile.h"
 #include "CoffImage.h"
+#include "RegularFile.h"
 
 namespace morvak {
 namespace {
@@ -29,6 +30,7 @@ bool CFileLoader::CopyPath(const char* path) {
 }
 
 uint32_t CFileLoader::GetSize(const char* path) {
+  m_bNotRegularFile = false;
   if (!CopyPath(path)) {
     m_nError = LOAD_ERR_OPEN;
     return LOADER_SIZE_FAILED;
@@ -37,6 +39,7 @@ uint32_t CFileLoader::GetSize(const char* path) {
 }
 
 int CFileLoader::Load(uint8_t* buffer, const char* path) {
+  m_bNotRegularFile = false;
   m_pBuffer = buffer;
   if (!CopyPath(path)) {
     m_nError = LOAD_ERR_OPEN;
@@ -47,18 +50,19 @@ int CFileLoader::Load(uint8_t* buffer, const char* path) {
 
 uint32_t CFileLoader::GetPlainSize() {
   if (m_szPath[0] == '\0') return 0;
-  std::FILE* f = std::fopen(m_szPath, "rb");
-  if (f == nullptr) {
+  StdioFile file;
+  if (const FileOpenResult opened = OpenRegularFile(m_szPath, file); opened != FileOpenResult::kOpened) {
+    m_bNotRegularFile = opened == FileOpenResult::kNotRegular;
     m_nError = LOAD_ERR_OPEN;
     return LOADER_SIZE_FAILED;
   }
+  std::FILE* f = file.get();
   if (fseeko(f, 0, SEEK_END) != 0) {
     m_nError = LOAD_ERR_SEEK;
-    std::fclose(f);
     return LOADER_SIZE_FAILED;
   }
   const off_t end = ftello(f);
-  std::fclose(f);
+  file.reset();
   if (end < 0) {
     m_nError = LOAD_ERR_GETPOS;
     return LOADER_SIZE_FAILED;
@@ -68,15 +72,17 @@ uint32_t CFileLoader::GetPlainSize() {
 }
 
 int CFileLoader::LoadPlain() {
-  std::FILE* f = std::fopen(m_szPath, "rb");
-  if (f == nullptr) {
+  StdioFile file;
+  if (const FileOpenResult opened = OpenRegularFile(m_szPath, file); opened != FileOpenResult::kOpened) {
+    m_bNotRegularFile = opened == FileOpenResult::kNotRegular;
     m_nError = LOAD_ERR_OPEN;
     return 0;
   }
+  std::FILE* f = file.get();
   // A file too large to measure cannot be read whole into any buffer.
   const bool readable = m_nSize != LOADER_SIZE_TOO_LARGE && (m_nSize == 0 || m_pBuffer != nullptr);
   const size_t got = readable && m_nSize != 0 ? std::fread(m_pBuffer, 1, m_nSize, f) : 0;
-  std::fclose(f);
+  file.reset();
   if (!readable || got != m_nSize) {
     m_nError = LOAD_ERR_READ;
     return 0;

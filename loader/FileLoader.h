@@ -31,6 +31,9 @@ class CFileLoader {
   int32_t m_nError = LOAD_ERR_NONE;
   char m_szPath[LOADER_PATH_SIZE] = {};
   uint8_t* m_pBuffer = nullptr;
+  // The last GetSize or Load found no regular file at the path (a FIFO, a
+  // directory, a device): it was refused with LOAD_ERR_OPEN, never read.
+  bool m_bNotRegularFile = false;
 
   int SetFileType(int32_t type) {
     m_nFileType = type;

@@ -1,8 +1,11 @@
 #include "ProfileFile.h"
 
+#include <unistd.h>
+
 #include <cctype>
-#include <fstream>
-#include <sstream>
+#include <cerrno>
+
+#include "RegularFile.h"
 
 namespace morvak {
 namespace {
@@ -31,11 +34,42 @@ int HexDigit(char c) {
 }  // namespace
 
 CProfileFile CProfileFile::Load(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return FromText(text.str());
+  CProfileFile profile;
+  LoadChecked(path, profile);
+  return profile;
+}
+
+ProfileLoadResult CProfileFile::LoadChecked(const std::string& path, CProfileFile& profile) {
+  profile = CProfileFile();
+  int fd = -1;
+  switch (OpenRegularFileDescriptor(path.c_str(), fd)) {
+    case FileOpenResult::kOpened:
+      break;
+    case FileOpenResult::kNotRegular:
+      return ProfileLoadResult::kNotRegular;
+    case FileOpenResult::kCannotOpen:
+      return errno == ENOENT || errno == ENOTDIR ? ProfileLoadResult::kMissing : ProfileLoadResult::kUnreadable;
+  }
+  std::string text;
+  char chunk[16384];
+  ProfileLoadResult result = ProfileLoadResult::kLoaded;
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      result = ProfileLoadResult::kUnreadable;
+      break;
+    }
+    if (got == 0) break;
+    text.append(chunk, static_cast<size_t>(got));
+    if (text.size() > PROFILE_FILE_LIMIT) {
+      result = ProfileLoadResult::kTooLarge;
+      break;
+    }
+  }
+  ::close(fd);
+  if (result == ProfileLoadResult::kLoaded) profile = FromText(text);
+  return result;
 }
 
 CProfileFile CProfileFile::FromText(std::string_view text) {

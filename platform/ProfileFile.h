@@ -11,10 +11,26 @@
 
 namespace morvak {
 
+// A configuration larger than this is no configuration (a link to /dev/zero,
+// a log written over it): it is refused, never read on without end.
+inline constexpr size_t PROFILE_FILE_LIMIT = 256 * 1024;
+
+enum class ProfileLoadResult {
+  kLoaded,
+  kMissing,     // no such file: every key takes its default
+  kUnreadable,  // it exists but cannot be opened or read
+  kNotRegular,  // a FIFO, a directory, a device node
+  kTooLarge,    // more than PROFILE_FILE_LIMIT bytes
+};
+
 class CProfileFile {
  public:
-  // Reads the whole file once; a missing or unreadable file gives an empty profile.
+  // Reads the whole file once; a file that is missing, or that LoadChecked
+  // would refuse, gives an empty profile.
   static CProfileFile Load(const std::string& path);
+  // Reads the file into `profile` (left empty unless kLoaded), opening only a
+  // regular file, without blocking, and reading at most PROFILE_FILE_LIMIT bytes.
+  static ProfileLoadResult LoadChecked(const std::string& path, CProfileFile& profile);
   static CProfileFile FromText(std::string_view text);
 
   // The trimmed value of the first matching key in the first matching section,

@@ -9,7 +9,9 @@
 #include "Format.h"
 #include "Frame.h"
 #include "ImageFormat.h"
+#include "RegularFile.h"
 #include "RunTexts.h"
+#include "StdioFile.h"
 #include "WindowMessages.h"
 
 namespace morvak {
@@ -20,19 +22,35 @@ int CFlashRun::FlashImage() {
   const char* imagePath = m_imageFile.path;
   std::string text;
   int result = 0;
-  PostStatus(Format(texts::kDownloadingOutFile, programPath));
+  PostStatus(Format(texts::kDownloadingOutFile, ShownPath(programPath).c_str()));
   m_imageFile.data = nullptr;
+  StdioFile image;
   std::FILE* file = nullptr;
+  // The digest covers every byte read from the image, in file order.
+  const bool digesting = DigestWanted();
+  CSha256 digest;
+  const auto read = [&file, &digest, digesting](uint8_t* into, size_t length) {
+    const size_t got = std::fread(into, 1, length, file);
+    if (digesting) digest.Update(into, got);
+    return got;
+  };
+  // Start checked one file; the run sends bytes of that file only, and says
+  // so when the path names another one or the file was written meanwhile.
+  const auto unchanged = [this, &file] {
+    FileIdentity now;
+    return IdentityOf(file, now) && now == m_imageIdentity;
+  };
+  bool identityLost = false;
   const auto elapsed = [started] { return FormatElapsed(static_cast<long long>(std::time(nullptr) - started)); };
 
   do {
     if (m_link.Download(m_programFile.data, m_programFile.loadAddress, m_programFile.size, DATA_PROGRAM,
                         m_bCrcEnable) == 0) {
-      text = Format(texts::kDownloadTheFileFailed, programPath);
+      text = Format(texts::kDownloadTheFileFailed, ShownPath(programPath).c_str());
       break;
     }
     if (m_link.RunProgram() == 0) {
-      text = Format(texts::kRunOutFileFailed, programPath);
+      text = Format(texts::kRunOutFileFailed, ShownPath(programPath).c_str());
       break;
     }
     if (m_link.WaitReport() == 0) {
@@ -44,16 +62,22 @@ int CFlashRun::FlashImage() {
       text = texts::kConfigFailed;
       break;
     }
-    file = std::fopen(imagePath, "rb");
-    if (file == nullptr) {
+    if (const FileOpenResult opened = OpenRegularFile(imagePath, image); opened != FileOpenResult::kOpened) {
+      if (opened == FileOpenResult::kNotRegular) PostStatus(Format(texts::kNotRegularFile, ShownPath(imagePath).c_str()));
       text = texts::kFopenImgFailed;
+      break;
+    }
+    file = image.get();
+    if (!unchanged()) {
+      identityLost = true;
+      text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
       break;
     }
     // No block of an image the run accepts reaches FILE_SIZE_LIMIT. A longer
     // one (a raw part configured beyond it) cannot be read whole, and gets no
     // buffer of that size first.
     if (m_nRawFileSize >= FILE_SIZE_LIMIT) {
-      text = Format(texts::kFreadFailed, imagePath);
+      text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
       break;
     }
     // One working buffer for every block; only a record longer than its first
@@ -64,16 +88,16 @@ int CFlashRun::FlashImage() {
       text = texts::kMallocFailed;
       break;
     }
-    if (std::fread(m_imageFile.data, 1, m_nRawFileSize, file) != m_nRawFileSize) {
-      text = Format(texts::kFreadFailed, imagePath);
+    if (read(m_imageFile.data, m_nRawFileSize) != m_nRawFileSize) {
+      text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
       break;
     }
     if (m_link.Download(m_imageFile.data, 0, m_nRawFileSize, DATA_RAW, m_bCrcEnable) == 0) {
-      text = Format(texts::kDownloadTheFileFailed, imagePath);
+      text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
       break;
     }
     if (m_link.RunProgram() == 0) {
-      text = Format(texts::kFlashingFileFailed, programPath);
+      text = Format(texts::kFlashingFileFailed, ShownPath(programPath).c_str());
       break;
     }
     if (m_link.WaitReport() == 0) {
@@ -81,15 +105,21 @@ int CFlashRun::FlashImage() {
       break;
     }
     if (m_bRawImage != 0) {
+      if (!unchanged()) {
+        text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
+        break;
+      }
       m_link.EndTransfer();
       text = std::string(texts::kRawSucceeded) + elapsed();
       result = 1;
       break;
     }
 
+    // The header is read rather than skipped, so that the digest sees it.
+    uint8_t header[IMAGE_HEADER_SIZE];
     uint8_t bytes[IMAGE_RECORD_SIZE];
-    if (std::fseek(file, IMAGE_HEADER_SIZE, SEEK_CUR) != 0 || std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes) {
-      text = Format(texts::kFreadFileFailed, imagePath);
+    if (read(header, sizeof header) != sizeof header || read(bytes, sizeof bytes) != sizeof bytes) {
+      text = Format(texts::kFreadFileFailed, ShownPath(imagePath).c_str());
       break;
     }
     PostWindowMessage(WM_PROGRESS_RANGE, m_nRecordCount, 0);
@@ -97,6 +127,10 @@ int CFlashRun::FlashImage() {
     for (;;) {
       const ImageRecord record = UnpackImageRecord(bytes);
       if (record.IsTerminator()) {
+        if (!unchanged()) {
+          text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
+          break;
+        }
         m_link.EndTransfer();
         text = std::string(texts::kImgSucceeded) + elapsed();
         result = 1;
@@ -106,27 +140,27 @@ int CFlashRun::FlashImage() {
         // A record header from a file changed since Start may claim any
         // length; one no accepted image can hold is not allocated for.
         if (record.length >= FILE_SIZE_LIMIT) {
-          text = Format(texts::kFreadFailed, imagePath);
+          text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
           break;
         }
         if (record.length > capacity) {
           delete[] m_imageFile.data;
           m_imageFile.data = new (std::nothrow) uint8_t[record.length];
           if (m_imageFile.data == nullptr) {
-            text = Format(texts::kMallocFailedPath, imagePath);
+            text = Format(texts::kMallocFailedPath, ShownPath(imagePath).c_str());
             break;
           }
         }
-        if (std::fread(m_imageFile.data, 1, record.length, file) != record.length) {
-          text = Format(texts::kFreadFailed, imagePath);
+        if (read(m_imageFile.data, record.length) != record.length) {
+          text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
           break;
         }
         if (m_link.Download(m_imageFile.data, record.address, record.length, DATA_RECORD, m_bCrcEnable) == 0) {
-          text = Format(texts::kDownloadTheFileFailed, imagePath);
+          text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
           break;
         }
         if (m_link.RunProgram() == 0) {
-          text = Format(texts::kFlashingRecordFailed, programPath);
+          text = Format(texts::kFlashingRecordFailed, ShownPath(programPath).c_str());
           break;
         }
         if (m_link.WaitReport() == 0) {
@@ -134,8 +168,8 @@ int CFlashRun::FlashImage() {
           break;
         }
       }
-      if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes) {
-        text = Format(texts::kFreadFailed, imagePath);
+      if (read(bytes, sizeof bytes) != sizeof bytes) {
+        text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
         break;
       }
       ++counter;
@@ -145,9 +179,16 @@ int CFlashRun::FlashImage() {
 
   delete[] m_imageFile.data;
   m_imageFile.data = nullptr;
-  if (file != nullptr) std::fclose(file);
   PostStatus(text);
   PostWindowMessage(WM_PROGRESS_POS, 0, 0);
+  // After the step's last message: the operator sees the outcome line while
+  // the rest of the image is read for the record.
+  if (digesting && file != nullptr) {
+    if (identityLost)
+      m_bImageDigestDone = true;  // not the image Start checked: no digest
+    else
+      FinishImageDigest(file, &digest);
+  }
   return result;
 }
 

@@ -6,6 +6,7 @@
 
 #include "Format.h"
 #include "ModuleDirectory.h"
+#include "RegularFile.h"
 #include "RunTexts.h"
 #include "WindowMessages.h"
 
@@ -40,6 +41,18 @@ bool CFlashRun::StartWorker() {
   return true;
 }
 
+std::string CFlashRun::StillEndingLine() const {
+  std::chrono::steady_clock::time_point since;
+  if (!m_bWorkerAlive.load() || !m_link.m_device.ReadPending(since)) return texts::kRunStillEnding;
+  const std::chrono::milliseconds timeout = m_link.m_device.ReplyTimeout();
+  if (timeout.count() == 0)
+    return Format(texts::kRunStillWaitingUnboundedFormat, ShownPath(m_strConfigPath).c_str());
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
+  // Whole seconds, rounded up, and never "0": the read ends at the latest then.
+  const long long left = std::max<long long>(1, ((timeout - waited).count() + 999) / 1000);
+  return Format(texts::kRunStillWaitingFormat, std::to_string(left).c_str());
+}
+
 void CFlashRun::JoinWorker() {
   if (m_worker.joinable()) m_worker.join();
 }
@@ -58,6 +71,7 @@ void CFlashRun::Shutdown() {
 unsigned CFlashRun::FlashThreadProc(void* param) {
   CFlashRun* run = static_cast<CFlashRun*>(param);
   const int result = run->RunFlashing();
+  if (run->DigestWanted() && !run->m_bImageDigestDone) run->FinishImageDigest(nullptr, nullptr);
   run->PostWindowMessage(result != 0 ? WM_RUN_SUCCEEDED : WM_RUN_FAILED, 0, 0);
   // The channels of this run are released here, so that the next run opens
   // the handset afresh (it may have been re-plugged).
@@ -71,8 +85,10 @@ unsigned CFlashRun::FlashThreadProc(void* param) {
 
 int CFlashRun::RunFlashing() {
   std::fill(std::begin(m_asicId), std::end(m_asicId), uint8_t{0});
+  m_strImageSha256.clear();
+  m_bImageDigestDone = false;
   PostWindowMessage(WM_SYNC_FIELDS, 1, 0);
-  PostStatus(Format(texts::kReadInputFile, m_strRunImagePath.c_str()));
+  PostStatus(Format(texts::kReadInputFile, ShownPath(m_strRunImagePath).c_str()));
   if (CheckImageFile() == 0) return 0;
   if (LoadProgrammer() == 0) return 0;
   if (PrepareTarget() == 0) {
@@ -80,7 +96,7 @@ int CFlashRun::RunFlashing() {
     m_programFile.data = nullptr;
     return 0;
   }
-  PostStatus(Format(texts::kFileAlreadyDownloaded, m_bootFile.path));
+  PostStatus(Format(texts::kFileAlreadyDownloaded, ShownPath(m_bootFile.path).c_str()));
   const int result = FlashImage();
   delete[] m_programFile.data;
   m_programFile.data = nullptr;

@@ -5,13 +5,17 @@
 // its window only through the IMessageTarget calls, which the deriving class
 // implements, and through EnableControl at the very end of a run.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "DownloadFile.h"
 #include "FileLoader.h"
 #include "MessageTarget.h"
+#include "RegularFile.h"
+#include "Sha256.h"
 #include "TargetLink.h"
 
 namespace morvak {
@@ -52,18 +56,38 @@ class CFlashRun : public IMessageTarget {
   // The chip's ASIC ID as this run's boot read it; all zeros until it has, so
   // that a run whose boot fails never shows the previous run's chip.
   uint8_t m_asicId[ASIC_ID_SIZE] = {};
+  // The image file as Start checked it. The run sends bytes of this file only:
+  // it checks the identity when it opens the image and before it succeeds.
+  FileIdentity m_imageIdentity;
+  // Set by a front end that records runs: the run then takes the SHA-256 of
+  // the image bytes it reads (RecordFile= in the configuration sets it too).
+  bool m_bDigestImage = false;
+  // Takes the place of ReplyTimeout= of the configuration (a command line's).
+  std::optional<std::chrono::milliseconds> m_replyTimeoutOverride;
 
   // --- Start (window thread). Everything Start does that is not a control:
   // clears the stop flags, reads the configuration, builds the paths and checks
   // the image for the flash type in m_nFlashType. True when a run may start;
   // otherwise false, with the line to show in `line` (empty: show nothing).
   bool ApplyStartSettings(bool eraseReserved, std::string& line);
+  // Whether the last refused Start was refused for its configuration file
+  // (not a regular file, too large, unreadable, a value that is no value).
+  bool ConfigurationRefused() const { return m_bConfigRefused; }
   // Starts the worker on FlashThreadProc. False while an earlier worker is
   // still alive: one set of run state allows one run at a time.
   bool StartWorker();
   bool WorkerAlive() const { return m_bWorkerAlive.load(); }
   // The image path as the last accepted Start took it: the one the run flashes.
   const std::string& RunImagePath() const { return m_strRunImagePath; }
+  // What a Start refused because the worker is alive tells the operator: what
+  // the worker waits for, and when it ends at the latest.
+  std::string StillEndingLine() const;
+  // The SHA-256 (lower-case hex) of the image as the last run read it, when a
+  // digest was wanted: every byte of the file in order, through the run's own
+  // descriptor. Empty when none was taken or the image could not be read, or
+  // was not the file Start checked. Written by the worker before it posts the
+  // run's outcome; read it after that message.
+  const std::string& ImageSha256() const { return m_strImageSha256; }
   // Waits for a worker that has been started, if any, to return.
   void JoinWorker();
   // What "Stop flashing" does to the link: ends the wait for the device and
@@ -80,6 +104,12 @@ class CFlashRun : public IMessageTarget {
   int PrepareTarget();
   int FlashImage();
   void ReportLoadError(const CFileLoader& loader, const char* path);
+  // Finishes the image digest of a run: `file` (the run's own open image,
+  // positioned where the run stopped reading) is read to its end into
+  // `digest`; without one the image is opened afresh and digested whole, when
+  // it is still the file Start checked.
+  void FinishImageDigest(std::FILE* file, CSha256* digest);
+  bool DigestWanted() const { return m_bDigestImage || m_bRecordConfigured; }
   void PostStatus(const std::string& text);
 
   // --- Image scans on m_strImagePath (window thread, inside Start).
@@ -98,6 +128,11 @@ class CFlashRun : public IMessageTarget {
   // The image path as Start took it: the window may rewrite m_strImagePath
   // while the run goes on.
   std::string m_strRunImagePath;
+  bool m_bConfigRefused = false;
+  bool m_bRecordConfigured = false;  // RecordFile= at the last Start
+  std::string m_strConfigPath;
+  std::string m_strImageSha256;
+  bool m_bImageDigestDone = false;
   std::thread m_worker;
   std::atomic<bool> m_bWorkerAlive{false};
 };

@@ -1,6 +1,9 @@
 #include "FopenHook.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+
+#include <cstdarg>
 
 #include <cstdio>
 #include <cstring>
@@ -75,4 +78,45 @@ extern "C" std::FILE* fopen(const char* __restrict path, const char* __restrict 
   }();
   morvak::testing::OnFopen(path);
   return real(path, mode);
+}
+
+// The program's own opens of image and target files use open(2) (without
+// blocking, regular files only); they count as the same kind of open.
+namespace {
+
+template <typename Real>
+Real NextSymbol(const char* name) {
+  void* symbol = dlsym(RTLD_NEXT, name);
+  Real function = nullptr;
+  std::memcpy(&function, &symbol, sizeof function);
+  return function;
+}
+
+int ForwardOpen(const char* name, const char* path, int flags, va_list arguments) {
+  using Real = int (*)(const char*, int, ...);
+  static const Real realOpen = NextSymbol<Real>("open");
+  static const Real realOpen64 = NextSymbol<Real>("open64");
+  const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+  // Only reads are the run's opens; the action may create files itself.
+  if ((flags & O_ACCMODE) == O_RDONLY) morvak::testing::OnFopen(path);
+  const Real real = std::strcmp(name, "open") == 0 ? realOpen : realOpen64;
+  return real(path, flags, mode);
+}
+
+}  // namespace
+
+extern "C" int open(const char* path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const int fd = ForwardOpen("open", path, flags, arguments);
+  va_end(arguments);
+  return fd;
+}
+
+extern "C" int open64(const char* path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const int fd = ForwardOpen("open64", path, flags, arguments);
+  va_end(arguments);
+  return fd;
 }

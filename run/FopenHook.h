@@ -1,5 +1,6 @@
 #pragma once
-// Test support: every fopen of the test program passes through here, so that
+// Test support: every fopen and every open(2) for reading of the test program
+// passes through here, so that
 // a test can change a file at the very moment the run opens it (between a
 // step's measuring and its reading, say). Only a program that links
 // FopenHook.cpp is affected; everything else reaches the C library unchanged.

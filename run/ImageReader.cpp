@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "RegularFile.h"
+
 namespace morvak {
 namespace {
 
@@ -22,7 +24,7 @@ CImageReader::~CImageReader() {
 
 bool CImageReader::Open(const std::string& path) {
   if (m_fd >= 0) ::close(m_fd);
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  OpenRegularFileDescriptor(path.c_str(), m_fd);
   m_position = 0;
   m_windowStart = 0;
   m_windowLength = 0;

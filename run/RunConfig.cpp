@@ -1,5 +1,7 @@
 #include "RunConfig.h"
 
+#include <optional>
+
 namespace morvak {
 
 const char* FlashSection(int flashType) { return flashType == 0 ? kNandSection : kOneNandSection; }
@@ -19,6 +21,21 @@ RunConfig ReadRunConfig(const CProfileFile& profile, int flashType) {
   config.withEboot.binaryRegionSize =
       profile.GetInt(section, "BinaryRegionSize_WithEboot", nand ? 0x120000u : 0x80000u);
   config.recordFile = profile.GetString(kParamsSection, kRecordFileKey).value_or(std::string());
+  // A bound that a typo turned into "no bound" would let a hung handset hold
+  // the run for ever: only whole seconds are taken.
+  if (const std::optional<std::string> text = profile.GetString(kParamsSection, kReplyTimeoutKey);
+      text && !text->empty()) {
+    uint64_t seconds = 0;
+    bool valid = text->size() <= 9;
+    for (const char c : *text) {
+      valid = valid && c >= '0' && c <= '9';
+      if (valid) seconds = seconds * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (valid)
+      config.replyTimeoutSeconds = static_cast<uint32_t>(seconds);
+    else
+      config.badReplyTimeout = *text;
+  }
   return config;
 }
 

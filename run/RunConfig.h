@@ -20,6 +20,10 @@ inline constexpr const char* kNandSection = "LURRA_NAND";
 inline constexpr const char* kOneNandSection = "LURRA_OneNAND";
 // [LURRA_PARAMS] RecordFile=: the run record file; empty or missing for none.
 inline constexpr const char* kRecordFileKey = "RecordFile";
+// [LURRA_PARAMS] ReplyTimeout=: seconds a read may go without a byte from the
+// handset before it fails; 0 for no limit. Whole seconds, nothing else.
+inline constexpr const char* kReplyTimeoutKey = "ReplyTimeout";
+inline constexpr uint32_t kDefaultReplyTimeoutSeconds = 60;
 
 struct SizePair {
   uint32_t rawFileSize = 0;
@@ -32,6 +36,10 @@ struct RunConfig {
   SizePair withoutEboot;  // chosen when the image header stands at its raw size
   SizePair withEboot;
   std::string recordFile;  // as written; a relative name is beside the program
+  uint32_t replyTimeoutSeconds = kDefaultReplyTimeoutSeconds;
+  // ReplyTimeout= as written when it is not a whole number of seconds (the
+  // run is then refused); empty otherwise.
+  std::string badReplyTimeout;
 };
 
 // The section is LURRA_NAND for flash type 0 and LURRA_OneNAND for any other.

@@ -4,6 +4,7 @@
 #include "Format.h"
 #include "Frame.h"
 #include "LinkTexts.h"
+#include "RegularFile.h"
 #include "RunTexts.h"
 
 namespace morvak::testing {
@@ -107,7 +108,7 @@ std::string ReportStepLine(uint32_t index) {
 }
 
 std::vector<std::string> FailureTail(const OpStep& at, OpKind op, const RunPaths& paths) {
-  const std::string bootLine = Format(texts::kDownloadFileToDeviceFailed, paths.boot.c_str());
+  const std::string bootLine = Format(texts::kDownloadFileToDeviceFailed, ShownPath(paths.boot).c_str());
   const bool write = op == OpKind::Write;
   switch (at.step) {
     case Step::Open:
@@ -119,12 +120,12 @@ std::vector<std::string> FailureTail(const OpStep& at, OpKind op, const RunPaths
     case Step::RamType: return {texts::kRamTypeFailed, texts::kInitDdrFailed};
     case Step::Block:
       return {write ? texts::kWriteFailed : texts::kReadFailed,
-              Format(texts::kDownloadTheFileFailed, at.index == 0 ? paths.programmer.c_str() : paths.image.c_str())};
+              Format(texts::kDownloadTheFileFailed, ShownPath(at.index == 0 ? paths.programmer : paths.image).c_str())};
     case Step::Run: {
       const char* programmer = paths.programmer.c_str();
-      if (at.index == 1) return {texts::kRunFailed, Format(texts::kRunOutFileFailed, programmer)};
-      if (at.index == 2) return {texts::kRunFailed, Format(texts::kFlashingFileFailed, programmer)};
-      return {texts::kRunFailed, Format(texts::kFlashingRecordFailed, programmer)};
+      if (at.index == 1) return {texts::kRunFailed, Format(texts::kRunOutFileFailed, ShownPath(programmer).c_str())};
+      if (at.index == 2) return {texts::kRunFailed, Format(texts::kFlashingFileFailed, ShownPath(programmer).c_str())};
+      return {texts::kRunFailed, Format(texts::kFlashingRecordFailed, ShownPath(programmer).c_str())};
     }
     case Step::Report: return {texts::kReadUsbFailed, ReportStepLine(at.index)};
     case Step::Config: return {texts::kConfigFailed};

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "JsonLine.h"
+#include "RegularFile.h"
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
 #include "RunConfig.h"
@@ -36,7 +37,7 @@ bool AppendRunRecord(const std::string& path, const RunRecord& record, std::stri
   const std::string text = FormatRunRecord(record) + "\n";
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    error = "cannot open the run record " + path + ": " + std::strerror(errno);
+    error = "cannot open the run record " + ShownPath(path) + ": " + std::strerror(errno);
     return false;
   }
   size_t done = 0;
@@ -44,14 +45,14 @@ bool AppendRunRecord(const std::string& path, const RunRecord& record, std::stri
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      error = "cannot write the run record " + path + ": " + std::strerror(errno);
+      error = "cannot write the run record " + ShownPath(path) + ": " + std::strerror(errno);
       ::close(fd);
       return false;
     }
     done += static_cast<size_t>(n);
   }
   if (::close(fd) != 0) {
-    error = "cannot write the run record " + path + ": " + std::strerror(errno);
+    error = "cannot write the run record " + ShownPath(path) + ": " + std::strerror(errno);
     return false;
   }
   return true;
@@ -94,10 +95,7 @@ std::string ConfiguredRecordFile(const std::string& moduleDirectory) {
 bool RecordRunIfConfigured(const CFlashRun& run, const RunEnding& ending, std::string& error) {
   const std::string path = ConfiguredRecordFile(run.m_strModuleDirectory);
   if (path.empty()) return true;
-  std::string sha;
-  std::string ignored;  // an unreadable image is recorded without a digest
-  if (!Sha256OfFile(run.RunImagePath(), sha, ignored)) sha.clear();
-  return AppendRunRecord(path, MakeRunRecord(run, ending, sha), error);
+  return AppendRunRecord(path, MakeRunRecord(run, ending, run.ImageSha256()), error);
 }
 
 }  // namespace morvak

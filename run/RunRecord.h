@@ -58,8 +58,8 @@ bool AppendRunRecord(const std::string& path, const RunRecord& record, std::stri
 // The ASIC ID the run's boot read, in hex; empty when the boot read none.
 std::string AsicIdHex(const CFlashRun& run);
 
-// The record of a run that has ended. `imageSha256` is the image's digest as
-// the front end took it (empty when it could not read the image).
+// The record of a run that has ended. `imageSha256` is the digest the run
+// took of the image it read (CFlashRun::ImageSha256; empty for none).
 RunRecord MakeRunRecord(const CFlashRun& run, const RunEnding& ending, std::string imageSha256);
 
 // The record file the configuration names, [LURRA_PARAMS] RecordFile=, with a
@@ -68,7 +68,7 @@ RunRecord MakeRunRecord(const CFlashRun& run, const RunEnding& ending, std::stri
 std::string ConfiguredRecordFile(const std::string& moduleDirectory);
 
 // For a front end without a record option of its own: when the configuration
-// names a record file, digests the run's image and appends the run's record.
+// names a record file, appends the run's record with the digest the run took.
 // True when the record was written or none is asked for; false, with the
 // reason in `error`, when it could not be written.
 bool RecordRunIfConfigured(const CFlashRun& run, const RunEnding& ending, std::string& error);

@@ -6,26 +6,26 @@
 
 #include "FlashRun.h"
 #include "Format.h"
+#include "RegularFile.h"
 #include "RunTexts.h"
 #include "StdioFile.h"
 
 namespace morvak {
-namespace {
-
-}  // namespace
 
 void CFlashRun::ReportLoadError(const CFileLoader& loader, const char* path) {
+  // The step's own line follows; this one says why the file was not opened.
+  if (loader.m_bNotRegularFile) PostStatus(Format(texts::kNotRegularFile, ShownPath(path).c_str()));
   switch (loader.GetError()) {
     case LOAD_ERR_OPEN:
-      return PostStatus(Format(texts::kFopenFailed, path));
+      return PostStatus(Format(texts::kFopenFailed, ShownPath(path).c_str()));
     case LOAD_ERR_READ:
-      return PostStatus(Format(texts::kFreadFailed, path));
+      return PostStatus(Format(texts::kFreadFailed, ShownPath(path).c_str()));
     case LOAD_ERR_SEEK:
-      return PostStatus(Format(texts::kFseekFailed, path));
+      return PostStatus(Format(texts::kFseekFailed, ShownPath(path).c_str()));
     case LOAD_ERR_GETPOS:
-      return PostStatus(Format(texts::kFgetposFailed, path));
+      return PostStatus(Format(texts::kFgetposFailed, ShownPath(path).c_str()));
     default:  // an empty file leaves no code
-      return PostStatus(Format(texts::kFileIsEmpty, path));
+      return PostStatus(Format(texts::kFileIsEmpty, ShownPath(path).c_str()));
   }
 }
 
@@ -35,7 +35,7 @@ int CFlashRun::CheckImageFile() {
   m_imageLoader.SetFileType(FILE_TYPE_PLAIN);
   const std::string& path = m_strRunImagePath;
   if (path.empty() || path.size() > DOWNLOAD_PATH_SIZE - 1) {
-    PostStatus(Format(texts::kFileNameTooLong, path.c_str()));
+    PostStatus(Format(texts::kFileNameTooLong, ShownPath(path).c_str()));
     return 0;
   }
   std::memcpy(m_imageFile.path, path.c_str(), path.size() + 1);
@@ -45,7 +45,14 @@ int CFlashRun::CheckImageFile() {
     return 0;
   }
   if (m_imageFile.size >= FILE_SIZE_LIMIT) {
-    PostStatus(Format(texts::kInvalidFileSize, m_imageFile.path));
+    PostStatus(Format(texts::kInvalidFileSize, ShownPath(m_imageFile.path).c_str()));
+    return 0;
+  }
+  // A file renamed over the path, or written, since Start is not the image
+  // whose sizes Start took; FlashImage checks again when it opens it.
+  FileIdentity now;
+  if (!IdentityOfPath(m_imageFile.path, now) || now != m_imageIdentity) {
+    PostStatus(Format(texts::kImageChanged, ShownPath(m_imageFile.path).c_str()));
     return 0;
   }
   return 1;
@@ -60,16 +67,16 @@ int CFlashRun::LoadProgrammer() {
     return 0;
   }
   if (m_programFile.size >= FILE_SIZE_LIMIT) {
-    PostStatus(Format(texts::kInvalidFileSize, m_programFile.path));
+    PostStatus(Format(texts::kInvalidFileSize, ShownPath(m_programFile.path).c_str()));
     return 0;
   }
   m_programFile.data = new (std::nothrow) uint8_t[m_programFile.size];
   if (m_programFile.data == nullptr) {
-    PostStatus(Format(texts::kRamSpaceEmpty, m_programFile.path));
+    PostStatus(Format(texts::kRamSpaceEmpty, ShownPath(m_programFile.path).c_str()));
     return 0;
   }
   if (loader.Load(m_programFile.data, m_programFile.path) == 0) {
-    PostStatus(Format(texts::kFreadFileFailed, m_programFile.path));
+    PostStatus(Format(texts::kFreadFileFailed, ShownPath(m_programFile.path).c_str()));
     delete[] m_programFile.data;
     m_programFile.data = nullptr;
     return 0;
@@ -79,34 +86,35 @@ int CFlashRun::LoadProgrammer() {
 
 int CFlashRun::PrepareTarget() {
   const char* path = m_bootFile.path;
-  StdioFile file(std::fopen(path, "rb"));
-  if (!file) {
-    PostStatus(Format(texts::kFopenFailed, path));
+  StdioFile file;
+  if (const FileOpenResult opened = OpenRegularFile(path, file); opened != FileOpenResult::kOpened) {
+    if (opened == FileOpenResult::kNotRegular) PostStatus(Format(texts::kNotRegularFile, ShownPath(path).c_str()));
+    PostStatus(Format(texts::kFopenFailed, ShownPath(path).c_str()));
     return 0;
   }
   off_t end = -1;
   if (fseeko(file.get(), 0, SEEK_END) == 0) end = ftello(file.get());
   // A loader of 4 GiB or more is no loader: it must not pass as its low 32 bits.
   if (end <= 0 || static_cast<uint64_t>(end) > 0xFFFFFFFFu) {
-    PostStatus(Format(texts::kInvalidFile, path));
+    PostStatus(Format(texts::kInvalidFile, ShownPath(path).c_str()));
     return 0;
   }
   const uint32_t length = static_cast<uint32_t>(end);
   std::unique_ptr<uint8_t[]> loader(new (std::nothrow) uint8_t[length]);
   if (!loader) {
-    PostStatus(Format(texts::kMallocFailedPath, path));
+    PostStatus(Format(texts::kMallocFailedPath, ShownPath(path).c_str()));
     return 0;
   }
   // A loader that cannot be read whole is not sent half-read.
   if (fseeko(file.get(), 0, SEEK_SET) != 0 || std::fread(loader.get(), 1, length, file.get()) != length) {
-    PostStatus(Format(texts::kFreadFailed, path));
+    PostStatus(Format(texts::kFreadFailed, ShownPath(path).c_str()));
     return 0;
   }
   file.reset();
   const int booted = m_link.BootTarget(loader.get(), length, m_asicId);
   loader.reset();
   if (booted == 0) {
-    PostStatus(Format(texts::kDownloadFileToDeviceFailed, path));
+    PostStatus(Format(texts::kDownloadFileToDeviceFailed, ShownPath(path).c_str()));
     return 0;
   }
   PostStatus(texts::kConfiguringSdram);

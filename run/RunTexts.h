@@ -11,8 +11,29 @@ inline constexpr const char* kFreadFileFailed = "fread file failed:%s";
 inline constexpr const char* kErrorFileFormat = "error file format";
 inline constexpr const char* kDirectoryTooLong =
     "The program's directory is too long for its file paths (at most %u bytes): %s";
-inline constexpr const char* kRunStillEnding =
-    "The previous run is still ending; start again when Start is enabled.";
+// A worker still alive at Start: waiting in a read with a reply time-out (the
+// seconds left), in a read without one (the configuration path), or ending.
+inline constexpr const char* kRunStillWaitingFormat =
+    "The stopped run is still waiting for the handset's answer: it ends when the handset answers or is "
+    "unplugged, at the latest in %s seconds; press Start again then.";
+inline constexpr const char* kRunStillWaitingUnboundedFormat =
+    "The stopped run is still waiting for the handset's answer: it ends when the handset answers or is "
+    "unplugged (ReplyTimeout=0 in [LURRA_PARAMS] of %s sets no time limit); press Start again then.";
+inline constexpr const char* kRunStillEnding = "The stopped run is still ending; press Start again in a moment.";
+
+// Files that are not what they must be. Each names the file.
+inline constexpr const char* kNotRegularFile =
+    "Not a regular file (a directory, FIFO or device cannot be read as one): %s";
+inline constexpr const char* kImageChanged =
+    "The image file changed after Start (replaced or written to), so this run did not send one whole image; "
+    "press Start again to flash it as it is now: %s";
+inline constexpr const char* kConfigNotRegular =
+    "The configuration %s is not a regular file: put the configuration file there";
+inline constexpr const char* kConfigTooLarge =
+    "The configuration %s is larger than %u KiB and is not read: check that it is the configuration file";
+inline constexpr const char* kConfigUnreadable = "The configuration %s cannot be read: %s";
+inline constexpr const char* kConfigBadNumber =
+    "%s=%s in section [%s] of %s is not a whole number of seconds: write for example %s=60 (0 for no limit)";
 
 // The run driver.
 inline constexpr const char* kReadInputFile = "Read the input file:%s";

@@ -1,5 +1,6 @@
 // What "Start flashing" does that is not a control: the configuration, the
 // paths, and the image checks that choose the size pair.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
 #include "RunConfig.h"
+#include "RegularFile.h"
 #include "RunTexts.h"
 #include "StdioFile.h"
 
@@ -25,8 +27,27 @@ bool SetPath(char (&field)[DOWNLOAD_PATH_SIZE], const std::string& path) {
 
 }  // namespace
 
+// The line that refuses a configuration file, or empty when it was read (or
+// is missing: every key then takes its default).
+std::string ConfigurationProblem(ProfileLoadResult result, const std::string& path) {
+  const std::string shown = ShownPath(path);
+  switch (result) {
+    case ProfileLoadResult::kLoaded:
+    case ProfileLoadResult::kMissing:
+      return {};
+    case ProfileLoadResult::kNotRegular:
+      return Format(texts::kConfigNotRegular, shown.c_str());
+    case ProfileLoadResult::kTooLarge:
+      return Format(texts::kConfigTooLarge, shown.c_str(), static_cast<unsigned>(PROFILE_FILE_LIMIT / 1024));
+    case ProfileLoadResult::kUnreadable:
+      break;
+  }
+  return Format(texts::kConfigUnreadable, shown.c_str(), std::strerror(errno));
+}
+
 bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
   line.clear();
+  m_bConfigRefused = false;
   if (m_strImagePath.empty()) return false;
   m_link.m_bCancelWait.store(0);
   m_link.m_device.m_bAbort.store(0);
@@ -37,14 +58,26 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
   if (configPath.size() >= DOWNLOAD_PATH_SIZE ||
       !SetPath(m_programFile.path, ModuleRelativePath(m_strModuleDirectory, ProgrammerFileName(m_nFlashType))) ||
       !SetPath(m_bootFile.path, ModuleRelativePath(m_strModuleDirectory, kBootFileName))) {
-    line = Format(texts::kDirectoryTooLong, kModuleDirectoryLimit, m_strModuleDirectory.c_str());
+    line = Format(texts::kDirectoryTooLong, kModuleDirectoryLimit, ShownPath(m_strModuleDirectory).c_str());
     return false;
   }
 
-  const CProfileFile profile = CProfileFile::Load(configPath);
+  m_strConfigPath = configPath;
+  CProfileFile profile;
+  line = ConfigurationProblem(CProfileFile::LoadChecked(configPath, profile), configPath);
   const RunConfig config = ReadRunConfig(profile, m_nFlashType);
+  if (line.empty() && !config.badReplyTimeout.empty())
+    line = Format(texts::kConfigBadNumber, kReplyTimeoutKey, ShownPath(config.badReplyTimeout).c_str(), kParamsSection,
+                  ShownPath(configPath).c_str(), kReplyTimeoutKey);
+  if (!line.empty()) {
+    m_bConfigRefused = true;
+    return false;
+  }
   m_bCrcEnable = static_cast<int>(config.crcEnable);
   m_bEraseReserved = eraseReserved ? 1 : 0;
+  m_bRecordConfigured = !config.recordFile.empty();
+  m_link.m_device.SetReplyTimeout(
+      m_replyTimeoutOverride.value_or(std::chrono::seconds(config.replyTimeoutSeconds)));
 
   const size_t dot = m_strImagePath.rfind('.');
   if (dot == std::string::npos) {
@@ -52,10 +85,16 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
     return false;
   }
   const char* path = m_strImagePath.c_str();
-  StdioFile file(std::fopen(path, "rb"));
-  if (!file) {
-    line = Format(texts::kOpenFileFailed, path);
-    return false;
+  StdioFile file;
+  switch (OpenRegularFile(path, file, &m_imageIdentity)) {
+    case FileOpenResult::kOpened:
+      break;
+    case FileOpenResult::kNotRegular:
+      line = Format(texts::kNotRegularFile, ShownPath(path).c_str());
+      return false;
+    case FileOpenResult::kCannotOpen:
+      line = Format(texts::kOpenFileFailed, ShownPath(path).c_str());
+      return false;
   }
 
   if (IsRawImagePath(m_strImagePath)) {
@@ -81,7 +120,7 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
     uint8_t bytes[IMAGE_HEADER_SIZE];
     if (fseeko(file.get(), static_cast<off_t>(config.withoutEboot.rawFileSize), SEEK_SET) != 0 ||
         std::fread(bytes, 1, sizeof bytes, file.get()) != sizeof bytes) {
-      line = Format(texts::kFreadFileFailed, path);
+      line = Format(texts::kFreadFileFailed, ShownPath(path).c_str());
       return false;
     }
     file.reset();

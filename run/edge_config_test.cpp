@@ -3,6 +3,12 @@
 // it; program directories too long for the 256-byte path fields. Each ends
 // with its own clear line, and no path is ever cut.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include <optional>
 
@@ -116,20 +122,61 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"ChecksumsOnByNegative", Nand("4096") + "[LURRA_PARAMS]\nCRCEnable=-1\n", false, 4096, nullptr,
                    nullptr, {}, true},
         // A broken file is read for what it holds: NULs, no final line feed,
-        // sections without a closing bracket, a line of a megabyte.
+        // sections without a closing bracket, a line of 128 KiB.
         ConfigCase{"BrokenFileKeepsWhatItHolds",
                    std::string(1, '\0') + "\x01garbage\n[LURRA_NAND\nRawFileSize_WithoutEboot=1\n" +
-                       std::string(1 << 20, 'x') + "\n" + Nand("4096") + "[LURRA_PARAMS]\nCRCEnable=0",
+                       std::string(1 << 17, 'x') + "\n" + Nand("4096") + "[LURRA_PARAMS]\nCRCEnable=0",
                    false, 4096, nullptr, nullptr, 4096u, false}),
     [](const ::testing::TestParamInfo<ConfigCase>& p) { return std::string(p.param.name); });
 
-TEST_F(EdgeFixture, AConfigurationThatIsADirectoryGivesTheDefaults) {
-  std::filesystem::create_directories(m_dir.Path("file/LURRA.ini"));
+// A configuration that cannot be what an administrator wrote is refused,
+// never read for ever nor taken as "all defaults".
+struct BadConfigCase {
+  const char* name;
+  void (*make)(const std::string& path);
+  std::string (*line)(const std::string& path);
+};
+
+std::string NotRegular(const std::string& path) { return Format(texts::kConfigNotRegular, path.c_str()); }
+
+class BadConfigTest : public EdgeFixture, public ::testing::WithParamInterface<BadConfigCase> {};
+
+TEST_P(BadConfigTest, IsRefusedWithItsLine) {
+  const std::string config = m_dir.Path("file/LURRA.ini");
+  std::filesystem::remove(config);
+  GetParam().make(config);
+  const auto started = std::chrono::steady_clock::now();
   const EdgeOutcome o = Flash(WriteImg("image.img", ImageAt(786432)));
-  ASSERT_TRUE(o.started) << o.startLine;
-  EXPECT_TRUE(o.succeeded);
-  EXPECT_EQ(m_lastRun.run->m_nRawFileSize, 786432u);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  EXPECT_FALSE(o.started);
+  EXPECT_TRUE(m_lastRun.run->ConfigurationRefused());
+  EXPECT_EQ(o.startLine, GetParam().line(config));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadConfigTest,
+    ::testing::Values(
+        BadConfigCase{"Directory", [](const std::string& p) { std::filesystem::create_directories(p); },
+                      NotRegular},
+        BadConfigCase{"Fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+                      NotRegular},
+        BadConfigCase{"LinkToAnEndlessDevice",
+                      [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+                      NotRegular},
+        BadConfigCase{"TooLarge",
+                      [](const std::string& p) {
+                        std::ofstream(p) << "[LURRA_PARAMS]\nCRCEnable=1\n" << std::string(PROFILE_FILE_LIMIT, ';');
+                      },
+                      [](const std::string& p) {
+                        return Format(texts::kConfigTooLarge, p.c_str(), static_cast<unsigned>(PROFILE_FILE_LIMIT / 1024));
+                      }},
+        BadConfigCase{"ReplyTimeoutNotANumber",
+                      [](const std::string& p) { std::ofstream(p) << "[LURRA_PARAMS]\nReplyTimeout=6O\n"; },
+                      [](const std::string& p) {
+                        return "ReplyTimeout=6O in section [LURRA_PARAMS] of " + p +
+                               " is not a whole number of seconds: write for example ReplyTimeout=60 (0 for no limit)";
+                      }}),
+    [](const ::testing::TestParamInfo<BadConfigCase>& p) { return std::string(p.param.name); });
 
 // A path of `length` bytes below `base` (directories of at most 200 bytes,
 // so that no name is too long for the file system); created when `create`.
