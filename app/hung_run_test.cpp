@@ -88,7 +88,7 @@ TEST_P(HungRun, StopRefusesWritesButLeavesAPendingReadAlone) {
   EXPECT_TRUE(Records().empty()) << "the run has not ended";
   // One set of run state: a second Start is refused while the first worker lives.
   Click(IDC_START_FLASHING);
-  EXPECT_EQ(TopLine(), Format(texts::kRunStillWaitingFormat, "60")) << "a read with the default time-out";
+  EXPECT_EQ(TopLine(), Format(texts::kRunStillWaitingFormat, "60 seconds")) << "a read with the default time-out";
   EXPECT_TRUE(dlg->WorkerAlive());
 
   const auto closing = Clock::now();

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <functional>
 
+#include "Format.h"
 #include "LinkTexts.h"
 #include "RunTexts.h"
 #include "app_test_support.h"
@@ -167,7 +168,7 @@ TEST_F(WholeRun, StartIsRefusedWhileAStoppedRunIsStillBlockedAndClosingEndsIt) {
   ASSERT_TRUE(dlg->WorkerAlive());
   const size_t before = LogLines().size();
   Click(IDC_START_FLASHING);
-  EXPECT_EQ(TopLine(), Format(texts::kRunStillWaitingFormat, "60")) << "a read with the default time-out";
+  EXPECT_EQ(TopLine(), Format(texts::kRunStillWaitingFormat, "60 seconds")) << "a read with the default time-out";
   EXPECT_EQ(LogLines().size(), before + 1) << "the run's log is kept";
   EXPECT_TRUE(dlg->WorkerAlive());
 

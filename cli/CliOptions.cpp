@@ -31,7 +31,46 @@ std::optional<uint16_t> ParseUsbId(const std::string& text) {
   return static_cast<uint16_t>(value);
 }
 
+// The value of `--name VALUE` or `--name=VALUE` at args[i]; false (with the
+// reason) when it is missing. `matched` tells whether args[i] is the option.
+bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name, std::string& value,
+                bool& matched, std::string& error) {
+  const std::string& a = args[i];
+  matched = a == name || a.rfind(name + "=", 0) == 0;
+  if (!matched) return true;
+  if (a == name) return TakeValue(args, i, value, error);
+  value = a.substr(name.size() + 1);
+  return true;
+}
+
 }  // namespace
+
+std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text) {
+  constexpr uint64_t kYear = 365ull * 24 * 3600 * 1000;
+  uint64_t whole = 0;
+  uint64_t fraction = 0;
+  int decimals = -1;  // no point yet
+  for (const char c : text) {
+    if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else if (c >= '0' && c <= '9' && decimals < 3) {
+      if (decimals < 0) {
+        whole = whole * 10 + static_cast<uint64_t>(c - '0');
+        if (whole > kYear) return std::nullopt;
+      } else {
+        fraction = fraction * 10 + static_cast<uint64_t>(c - '0');
+        ++decimals;
+      }
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (text.empty() || text.front() == '.' || decimals == 0) return std::nullopt;
+  for (int d = decimals < 0 ? 0 : decimals; d < 3; ++d) fraction *= 10;
+  const uint64_t ms = whole * 1000 + fraction;
+  if (ms > kYear) return std::nullopt;
+  return std::chrono::milliseconds(static_cast<int64_t>(ms));
+}
 
 std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& args, std::string& error) {
   FlashOptions o;
@@ -81,6 +120,19 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
         error = "--record needs a file name";
         return std::nullopt;
       }
+    } else if (a == "--reply-timeout" || a.rfind("--reply-timeout=", 0) == 0 || a == "--wait-timeout" ||
+               a.rfind("--wait-timeout=", 0) == 0) {
+      const bool reply = a.rfind("--reply-timeout", 0) == 0;
+      const std::string name = reply ? "--reply-timeout" : "--wait-timeout";
+      std::string value;
+      bool matched = false;
+      if (!TakeOption(args, i, name, value, matched, error)) return std::nullopt;
+      const std::optional<std::chrono::milliseconds> seconds = ParseSeconds(value);
+      if (!seconds || (!reply && seconds->count() == 0)) {
+        error = name + " " + value + ": not a number of seconds" + (reply ? " (0 for no limit)" : " above 0");
+        return std::nullopt;
+      }
+      (reply ? o.replyTimeout : o.waitTimeout) = seconds;
     } else if (a == "--") {
       if (i + 2 != args.size() || imageSeen) {
         error = "flash takes exactly one IMAGE";
@@ -210,6 +262,13 @@ std::string UsageText() {
          "      --json               print JSON lines instead of text: every status line,\n"
          "                           progress range and position, message box, result and\n"
          "                           a summary, each with its time (UTC) and port\n"
+         "      --reply-timeout SECONDS\n"
+         "                           fail a read that gets no byte from the handset for\n"
+         "                           SECONDS (in place of ReplyTimeout= of the configuration,\n"
+         "                           default 60; 0 waits without limit)\n"
+         "      --wait-timeout SECONDS\n"
+         "                           end the run, as a Stop would, when no handset has\n"
+         "                           appeared within SECONDS (default: wait without limit)\n"
          "  list [--all]             show the USB devices with the configured ids: port path,\n"
          "                           ids, speed and whether Morvak can open them; --all shows\n"
          "                           every device. Exit status 0 when a usable handset is\n"
@@ -229,12 +288,15 @@ std::string UsageText() {
          "With several handsets every run has its own link and worker; each line is\n"
          "prefixed with its handset's port, and a summary table ends the output.\n"
          "Ctrl-C acts as \"Stop flashing\" (the run ends at its next write); a second\n"
-         "Ctrl-C ends the program at once. The configuration is file/LURRA.ini beside\n"
-         "the program; real handsets are found by [LURRA_USB] VendorId and ProductId\n"
-         "(and Port, for one port only).\n"
+         "Ctrl-C also ends every read that waits for a handset's answer, so that every\n"
+         "run ends with its lines, its record and the summary; a third quits at once.\n"
+         "The configuration is file/LURRA.ini beside the program; real handsets are\n"
+         "found by [LURRA_USB] VendorId and ProductId, hexadecimal USB ids such as\n"
+         "0x1234 (and Port, for one port only).\n"
          "\n"
          "exit status: 0 the run succeeded (every run, with several handsets), 1 it\n"
-         "failed, 2 bad usage, 130 ended by Ctrl-C.\n"
+         "failed, 2 bad usage, 78 the configuration is refused or names no handset,\n"
+         "130 ended by Ctrl-C.\n"
          "\n" +
          FaultPlanHelp() + "\n" + VirtualHandsetsHelp();
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The console's command line.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,8 +18,16 @@ struct FlashOptions {
   bool allPorts = false;           // every matching handset present at start
   bool json = false;               // JSON lines instead of text
   std::string record;              // --record: the run record file
+  // --reply-timeout: in place of ReplyTimeout= (zero: no bound).
+  std::optional<std::chrono::milliseconds> replyTimeout;
+  // --wait-timeout: the longest wait for the handset to appear (none: no bound).
+  std::optional<std::chrono::milliseconds> waitTimeout;
   std::string image;
 };
+
+// SECONDS of an option: digits with at most three decimals ("60", "0.5"), at
+// most a year; nothing otherwise.
+std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text);
 
 struct ListOptions {
   bool all = false;  // devices that do not match too

@@ -12,4 +12,20 @@ inline constexpr const char* kUdevHint =
     "To give the logged-in user access: morvak-cli udev-rule | sudo tee /etc/udev/rules.d/70-morvak.rules, "
     "then sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=usb";
 
+// Ctrl-C: the first is "Stop flashing", the second ends every pending read so
+// that every run ends with its lines and records, a third quits at once.
+inline constexpr const char* kStoppingAll =
+    "Stopping: every run ends at its next write (Ctrl-C again ends the runs waiting for a handset's answer).\n";
+inline constexpr const char* kStoppingOne =
+    "Stopping: the run ends at its next write (Ctrl-C again ends it if it waits for the handset's answer).\n";
+inline constexpr const char* kEndingReads =
+    "Ending every run now; records and the summary follow (Ctrl-C a third time quits at once).\n";
+
+// Exit statuses of morvak-cli.
+inline constexpr int kExitSucceeded = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitConfiguration = 78;  // EX_CONFIG
+inline constexpr int kExitInterrupted = 130;   // 128 + SIGINT
+
 }  // namespace morvak::cli::clitexts

@@ -52,7 +52,7 @@ int FindAllPorts(const std::string& configPath, std::vector<std::string>& ports,
   UsbDeviceMatch match;
   if (!ReadUsbDeviceMatch(CProfileFile::Load(configPath), match)) {
     std::fprintf(err, "morvak-cli: %s\n", NotConfiguredProblem(configPath).c_str());
-    return 1;
+    return clitexts::kExitConfiguration;
   }
   match.portPath.clear();  // every port
   std::vector<UsbDeviceInfo> devices;
@@ -73,7 +73,7 @@ int FindAllPorts(const std::string& configPath, std::vector<std::string>& ports,
   }
   if (ports.empty() && unopened.empty()) {
     std::fprintf(err, "morvak-cli: %s\n", clitexts::kNoHandsetPresent);
-    return 1;
+    return clitexts::kExitFailed;
   }
   return 0;
 }
@@ -88,6 +88,23 @@ void ShowUnstarted(IRunOutput& output, HandsetOutcome& o) {
   o.endedAt = line.time;
   if (!o.lastLine.empty()) output.Line(o.port, line);
   output.Result(o);
+}
+
+// 0 when the configuration can be read and names the handset's ids; else the
+// exit status, after the line that says what to mend.
+int CheckUsbConfiguration(const std::string& configPath, std::FILE* err) {
+  CProfileFile profile;
+  const ProfileLoadResult loaded = CProfileFile::LoadChecked(configPath, profile);
+  if (loaded != ProfileLoadResult::kLoaded && loaded != ProfileLoadResult::kMissing) {
+    // Start's checks say why in the run's own words.
+    return 0;
+  }
+  UsbDeviceMatch match;
+  if (!ReadUsbDeviceMatch(profile, match)) {
+    std::fprintf(err, "morvak-cli: %s\n", NotConfiguredProblem(configPath).c_str());
+    return clitexts::kExitConfiguration;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -116,6 +133,9 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     channels = MakeVirtualChannels(set.plans);
     several = set.countGiven;
   } else {
+    // Without ids a real handset is never found: say what to set at once
+    // rather than wait for ever.
+    if (const int status = CheckUsbConfiguration(configPath, err); status != 0) return status;
     std::vector<std::string> ports = options.ports;
     if (options.allPorts) {
       if (const int status = FindAllPorts(configPath, ports, unopened, err); status != 0) return status;
@@ -148,6 +168,8 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     run->m_link.m_device.SetTransport(std::move(counting));
     run->m_strImagePath = options.image;
     run->m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
+    run->m_replyTimeoutOverride = options.replyTimeout;
+    if (options.waitTimeout) run->m_link.m_waitTimeout = *options.waitTimeout;
     outcomes[i].port = channels[i].port;
     pump.Add(*run, outcomes[i], [&channels, i] { return PortOf(channels[i]); });
     runs.push_back(std::move(run));
@@ -164,6 +186,8 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     if (!accepted[i]) {
       outcomes[i].lastLine = line;
       ShowUnstarted(*output, outcomes[i]);
+      // Every run reads the same configuration: none starts.
+      if (runs[i]->ConfigurationRefused()) return clitexts::kExitConfiguration;
     }
   }
   if (single && accepted[0])
@@ -201,7 +225,8 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   }
   outcomes.insert(outcomes.end(), unopened.begin(), unopened.end());
   if (several || options.json) output->Summary(outcomes);
-  return allWell ? 0 : 1;
+  if (allWell) return clitexts::kExitSucceeded;
+  return StopRequests() > 0 ? clitexts::kExitInterrupted : clitexts::kExitFailed;
 }
 
 }  // namespace morvak::cli

@@ -12,7 +12,7 @@ namespace {
 std::atomic<int> g_stopRequests{0};
 
 void OnInterrupt(int) {
-  if (g_stopRequests.fetch_add(1) >= 1) _exit(130);
+  if (g_stopRequests.fetch_add(1) >= 2) _exit(130);
 }
 
 }  // namespace

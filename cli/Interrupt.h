@@ -1,6 +1,7 @@
 #pragma once
 // Ctrl-C on the console: the first acts as "Stop flashing", the second ends
-// the program at once (exit status 130).
+// every pending read (the runs then end with their lines, records and
+// summary), a third ends the program at once (exit status 130).
 
 namespace morvak::cli {
 

@@ -43,8 +43,8 @@ void CJsonOutput::Result(const HandsetOutcome& o) {
             .Text());
 }
 
-void CJsonOutput::Stopping() {
-  Write(Event(std::chrono::system_clock::now(), std::string(), "stop_requested").Text());
+void CJsonOutput::Stopping(bool endingReads) {
+  Write(Event(std::chrono::system_clock::now(), std::string(), endingReads ? "reads_ended" : "stop_requested").Text());
 }
 
 void CJsonOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {

@@ -18,7 +18,7 @@ class CJsonOutput : public IRunOutput {
   void Progress(const std::string& port, const RunEvent& event) override;
   void Box(const std::string& port, const RunEvent& event) override;
   void Result(const HandsetOutcome& outcome) override;
-  void Stopping() override;
+  void Stopping(bool endingReads) override;
   void Summary(const std::vector<HandsetOutcome>& outcomes) override;
 
  private:

@@ -22,8 +22,9 @@ class IRunOutput {
   virtual void Box(const std::string& port, const RunEvent& event) = 0;
   // The run of one handset has ended.
   virtual void Result(const HandsetOutcome& outcome) = 0;
-  // Ctrl-C asked every run to stop.
-  virtual void Stopping() = 0;
+  // Ctrl-C asked every run to stop; with `endingReads` (the second Ctrl-C)
+  // every pending read of the handsets is ended too.
+  virtual void Stopping(bool endingReads) = 0;
   // Every run has ended.
   virtual void Summary(const std::vector<HandsetOutcome>& outcomes) = 0;
   // Nothing came for a while (redraws a progress bar).

@@ -52,10 +52,22 @@ void CRunPump::Run() {
   while (running()) {
     std::deque<RunEvent> events = m_events.Take(std::chrono::milliseconds(100));
     for (RunEvent& event : events) Handle(event);
-    if (StopRequests() > stopsSeen) {
-      stopsSeen = StopRequests();
-      for (Handset& h : m_handsets) h.run->RequestStop();
-      m_output.Stopping();
+    if (const int requests = StopRequests(); requests > stopsSeen) {
+      if (stopsSeen == 0) {
+        for (Handset& h : m_handsets) h.run->RequestStop();
+        m_output.Stopping(false);
+      }
+      if (requests >= 2) {
+        // A read waiting for a handset that never answers would hold its run
+        // for ever: end every one, so that each run still ends with its
+        // lines and its record.
+        for (Handset& h : m_handsets) {
+          h.run->RequestStop();
+          if (ITransport* transport = h.run->m_link.m_device.GetTransport()) transport->Interrupt();
+        }
+        m_output.Stopping(true);
+      }
+      stopsSeen = requests;
     }
     m_output.Idle();
   }

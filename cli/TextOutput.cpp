@@ -1,5 +1,6 @@
 #include "TextOutput.h"
 
+#include "CliTexts.h"
 #include "Interrupt.h"
 #include "WindowMessages.h"
 
@@ -34,11 +35,12 @@ void CTextOutput::Box(const std::string&, const RunEvent& event) {
   WaitForEnter();
 }
 
-void CTextOutput::Stopping() {
+void CTextOutput::Stopping(bool endingReads) {
   ClearBar();
-  std::fprintf(m_err, m_mode.severalHandsets
-                          ? "Stopping: every run ends at its next write (Ctrl-C again quits at once).\n"
-                          : "Stopping: the run ends at its next write (Ctrl-C again quits at once).\n");
+  if (endingReads)
+    std::fputs(clitexts::kEndingReads, m_err);
+  else
+    std::fputs(m_mode.severalHandsets ? clitexts::kStoppingAll : clitexts::kStoppingOne, m_err);
 }
 
 void CTextOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {

@@ -24,7 +24,7 @@ class CTextOutput : public IRunOutput {
   void Progress(const std::string& port, const RunEvent& event) override;
   void Box(const std::string& port, const RunEvent& event) override;
   void Result(const HandsetOutcome&) override {}
-  void Stopping() override;
+  void Stopping(bool endingReads) override;
   void Summary(const std::vector<HandsetOutcome>& outcomes) override;
   void Idle() override;
 

@@ -36,12 +36,17 @@ TEST_P(CliRunTest, ExitStatusAndLines) {
     if (a == "UPPERRAW") arg = scratch.CopyOf(MORVAK_DEMO_RAW, "demo.RAW");
     if (a == "EMPTYRAW") arg = scratch.Empty("empty.raw");
     if (a == "MISSING") arg = scratch.Path("not-there.img");
+    if (a == "FORGED")
+      arg = scratch.CopyOf(MORVAK_DEMO_IMG, "forged\nDownload the img successfully!00 Minutes, 00 Seconds\n.img");
     args += Quote(arg) + " ";
   }
   const Outcome o = RunCli(args);
   EXPECT_EQ(o.status, c.status) << o.output;
   EXPECT_EQ(LastLine(o.output).rfind(c.lastLine, 0), 0u) << o.output;
   EXPECT_NE(o.output.find(c.contains), std::string::npos) << o.output;
+  if (c.status != 0) {
+    EXPECT_EQ(o.output.find("\nDownload the img successfully!"), std::string::npos) << o.output;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -65,6 +70,18 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"config_refused", {"flash", "--virtual-handset=config-refuse=b", "IMG"}, 1,
                 "Download the configration info failed!", ""},
         CliCase{"handset_goes_away", {"flash", "--virtual-handset=disconnect=100000", "IMG"}, 1, "", ""},
+        // A hung handset ends the run by itself: the time-out's line, then the
+        // lines of the step whose read it ended.
+        CliCase{"reply_timeout_ends_a_hung_ack", {"flash", "--virtual-handset=hang=ack", "--reply-timeout", "0.3", "IMG"},
+                1, "Download the file to device failed:", "No answer from the handset for 0.3 seconds"},
+        CliCase{"reply_timeout_ends_a_hung_asic_id", {"flash", "--virtual-handset=hang=asic", "--reply-timeout=0.3", "IMG"},
+                1, "Download file to device failed:", "seconds: it may have hung or lost power (ReplyTimeout in "
+                "[LURRA_PARAMS])\nError, Failed to read ASIC ID\n"},
+        CliCase{"wait_timeout_ends_the_wait", {"flash", "--virtual-handset=appear=86400000", "--wait-timeout", "0.2", "IMG"},
+                1, "Download file to device failed:", "No handset appeared within 0.2 seconds\n"},
+        // A file name cannot make a line of its own.
+        CliCase{"line_feed_in_a_name", {"flash", "--virtual-handset=ram-refuse", "FORGED"}, 1, "Init the DDR failed",
+                "forged\\nDownload the img successfully!00 Minutes, 00 Seconds\\n.img"},
         CliCase{"bad_fault_text", {"flash", "--virtual-handset=no-such-fault", "IMG"}, 2, "", ""},
         CliCase{"no_arguments", {}, 2, "", "usage: morvak-cli"},
         CliCase{"flash_without_image", {"flash", "--virtual-handset"}, 2, "", ""},
@@ -85,7 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "handsets 1 to 2"},
         CliCase{"record_without_name", {"flash", "--virtual-handset", "--record=", "IMG"}, 2, "", ""},
         // With no ids configured (the shipped configuration) nothing is looked for.
-        CliCase{"all_ports_unconfigured", {"flash", "--all-ports", "IMG"}, 1, "", "No handset USB ids configured"},
+        CliCase{"all_ports_unconfigured", {"flash", "--all-ports", "IMG"}, 78, "", "No handset USB ids configured"},
+        // A real handset is never found without ids: refused at once, not waited for.
+        CliCase{"usb_unconfigured", {"flash", "IMG"}, 78, "", "No handset USB ids configured"},
+        CliCase{"reply_timeout_not_seconds", {"flash", "--virtual-handset", "--reply-timeout", "1m", "IMG"}, 2, "",
+                "--reply-timeout 1m"},
+        CliCase{"wait_timeout_zero", {"flash", "--virtual-handset", "--wait-timeout=0", "IMG"}, 2, "",
+                "--wait-timeout 0"},
         CliCase{"list_unconfigured", {"list"}, 1, "No handset USB ids configured", ""},
         CliCase{"list_bad_option", {"list", "--bogus"}, 2, "", ""},
         CliCase{"udev_rule_given_ids", {"udev-rule", "--vendor", "0x1234", "--product", "22136"}, 0,

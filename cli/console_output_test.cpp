@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "CapturedStream.h"
+#include "CliTexts.h"
 #include "ConsoleRun.h"
 #include "Frame.h"
 #include "HandsetOutcome.h"
@@ -98,8 +99,8 @@ TEST(ConsoleOutputTest, TextLinesOfSeveralHandsetsCarryTheirPort) {
       single.Line("virtual-2", e);
     }
   EXPECT_EQ(out.Text(), "[virtual-2] first\nfirst\n[virtual-2] second\nsecond\n");
-  several.Stopping();
-  EXPECT_EQ(err.Text(), "Stopping: every run ends at its next write (Ctrl-C again quits at once).\n");
+  several.Stopping(false);
+  EXPECT_EQ(err.Text(), clitexts::kStoppingAll);
 }
 
 TEST(SummaryTableTest, OneAlignedRowPerHandsetAndTheCounts) {

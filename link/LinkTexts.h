@@ -23,8 +23,8 @@ inline constexpr const char* kBootCodeNotRunning = "Error, 2nd boot code not run
 // Bounded waits. The reply time-out's line comes before the failure lines of
 // the step whose read it ended; the arrival wait ends as a Stop would.
 inline constexpr const char* kNoAnswerFormat =
-    "No answer from the handset for %s seconds: it may have hung or lost power (ReplyTimeout in [LURRA_PARAMS])";
-inline constexpr const char* kNoHandsetWithinFormat = "No handset appeared within %s seconds";
+    "No answer from the handset for %s: it may have hung or lost power (ReplyTimeout in [LURRA_PARAMS])";
+inline constexpr const char* kNoHandsetWithinFormat = "No handset appeared within %s";
 
 // Target operations.
 inline constexpr const char* kSettingRamType = "Setting External RAM Type";

@@ -27,11 +27,13 @@ bool CUsbDevice::ReadPending(std::chrono::steady_clock::time_point& since) const
 }
 
 std::string SecondsText(std::chrono::milliseconds duration) {
-  char text[32];
+  char text[48];
+  if (duration.count() == 1000)
+    return "1 second";
   if (duration.count() % 1000 == 0)
-    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(duration.count() / 1000));
+    std::snprintf(text, sizeof text, "%lld seconds", static_cast<long long>(duration.count() / 1000));
   else
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(duration.count()) / 1000.0);
+    std::snprintf(text, sizeof text, "%g seconds", static_cast<double>(duration.count()) / 1000.0);
   return text;
 }
 

@@ -82,7 +82,7 @@ class CUsbDevice {
   std::atomic<int64_t> m_readSince{0};
 };
 
-// A duration in seconds as a status line says it: "60", or "0.5" below whole seconds.
+// A duration as a status line says it: "1 second", "60 seconds", "0.5 seconds".
 std::string SecondsText(std::chrono::milliseconds duration);
 
 }  // namespace morvak

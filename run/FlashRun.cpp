@@ -50,7 +50,7 @@ std::string CFlashRun::StillEndingLine() const {
   const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
   // Whole seconds, rounded up, and never "0": the read ends at the latest then.
   const long long left = std::max<long long>(1, ((timeout - waited).count() + 999) / 1000);
-  return Format(texts::kRunStillWaitingFormat, std::to_string(left).c_str());
+  return Format(texts::kRunStillWaitingFormat, SecondsText(std::chrono::seconds(left)).c_str());
 }
 
 void CFlashRun::JoinWorker() {

@@ -15,7 +15,7 @@ inline constexpr const char* kDirectoryTooLong =
 // seconds left), in a read without one (the configuration path), or ending.
 inline constexpr const char* kRunStillWaitingFormat =
     "The stopped run is still waiting for the handset's answer: it ends when the handset answers or is "
-    "unplugged, at the latest in %s seconds; press Start again then.";
+    "unplugged, at the latest in %s; press Start again then.";
 inline constexpr const char* kRunStillWaitingUnboundedFormat =
     "The stopped run is still waiting for the handset's answer: it ends when the handset answers or is "
     "unplugged (ReplyTimeout=0 in [LURRA_PARAMS] of %s sets no time limit); press Start again then.";
