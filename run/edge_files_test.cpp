@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -166,6 +167,52 @@ TEST_F(FileEdgeTest, AnImageThatChangesAfterTheRunMeasuredItIsNotSent) {
     ASSERT_FALSE(o.blocks.empty());
     EXPECT_EQ(o.blocks.size(), 1u) << "the programmer only";
     m_image = WriteImg("image.img", TwoRecords());
+  }
+}
+
+// What is not a regular file is refused by Start at once, by its name: a
+// FIFO would hold the opening thread until a writer came.
+struct NotAFileCase {
+  const char* name;
+  const char* path;  // below the test directory
+  void (*make)(const std::string& path);
+};
+
+class NotAFileTest : public EdgeFixture, public ::testing::WithParamInterface<NotAFileCase> {};
+
+TEST_P(NotAFileTest, IsRefusedAtStartByName) {
+  const std::string path = m_dir.Path(GetParam().path);
+  GetParam().make(path);
+  const auto started = std::chrono::steady_clock::now();
+  const EdgeOutcome o = Flash(path);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+  EXPECT_FALSE(o.started);
+  EXPECT_EQ(o.startLine, Format(texts::kNotRegularFile, path.c_str()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, NotAFileTest,
+    ::testing::Values(
+        NotAFileCase{"FifoImg", "pipe.img", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
+        NotAFileCase{"FifoRaw", "pipe.raw", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
+        NotAFileCase{"DirectoryRaw", "folder.raw", [](const std::string& p) { std::filesystem::create_directory(p); }},
+        NotAFileCase{"LinkToADevice", "zero.img",
+                     [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }}),
+    [](const ::testing::TestParamInfo<NotAFileCase>& p) { return std::string(p.param.name); });
+
+// Target programs that are not regular files: the step says why before its
+// own line, and nothing waits.
+TEST_F(FileEdgeTest, ATargetProgramThatIsAFifoIsNotOpened) {
+  for (const char* name : {"file/NANDOUT.nb0", "file/2ND.nb0"}) {
+    const std::string path = m_dir.Path(name);
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const EdgeOutcome o = Flash(m_image);
+    ASSERT_GE(o.lines.size(), 2u) << name;
+    EXPECT_EQ(o.lines[o.lines.size() - 2], Format(texts::kNotRegularFile, path.c_str()));
+    EXPECT_EQ(o.lines.back(), Format(texts::kFopenFailed, path.c_str()));
+    std::filesystem::remove(path);
+    m_dir.WriteFile(name, std::string(64, '\x11'));
   }
 }
 

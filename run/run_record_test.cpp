@@ -9,9 +9,13 @@
 #include <sstream>
 #include <thread>
 
+#include "Crc16.h"
+#include "Format.h"
 #include "HandsetContent.h"
+#include "ImageFormat.h"
 #include "ImageWriter.h"
 #include "RunRecord.h"
+#include "RunTexts.h"
 #include "RunTestSupport.h"
 #include "Sha256.h"
 #include "VirtualHandsetTransport.h"
@@ -204,6 +208,92 @@ TEST_F(RecordedRunTest, ARunWhoseBootFailsRecordsNoChip) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].find("\"asic_id\":null"), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find("\"asic_id\":null"), std::string::npos) << lines[1];
+}
+
+// The image is written in place while a slow run streams it: the run never
+// succeeds, and its record's digest is that of the bytes it read and sent,
+// whichever version of the written region that was.
+TEST_F(RecordedRunTest, AnImageWrittenDuringTheRunNeverSucceeds) {
+  ImageDesc d;
+  d.rawSize = 4096;
+  RecordDesc big;
+  big.address = 0x100000;
+  big.length = 400000;
+  d.records.push_back(big);
+  LayoutDesc layout;
+  layout.position = 1;
+  layout.blockCounts = {2, 3};
+  d.layout = layout;
+  std::string problem;
+  ASSERT_EQ(WriteImage(image, d, nullptr, problem), IMAGE_WRITE_OK) << problem;
+  ImagePlan plan;
+  ASSERT_EQ(PlanImage(d, plan), PLAN_OK);
+  const uint64_t dataOffset = plan.records.at(0).headerOffset + IMAGE_RECORD_SIZE;
+  std::string before, after, error;
+  ASSERT_TRUE(Sha256OfFile(image, before, error)) << error;
+
+  FaultPlan faults;
+  ASSERT_TRUE(ParseFaultPlan("speed=1", faults, error)) << error;
+  auto transport = std::make_unique<VirtualHandsetTransport>(faults);
+  VirtualHandsetTransport* handset = transport.get();
+  run.m_link.m_device.SetTransport(std::move(transport));
+  run.m_strImagePath = image;
+  std::string line;
+  ASSERT_TRUE(run.ApplyStartSettings(false, line)) << line;
+  ASSERT_TRUE(run.StartWorker());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  // Once the programmer is in, the run opens the image and streams it.
+  while (handset->Blocks().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const std::string patch(1000, '\x5A');
+  {
+    std::fstream f(image, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(static_cast<std::streamoff>(dataOffset + big.length - patch.size()));
+    f.write(patch.data(), static_cast<std::streamsize>(patch.size()));
+  }
+  ASSERT_TRUE(Sha256OfFile(image, after, error)) << error;
+  run.JoinWorker();
+
+  const std::vector<std::string> lines = run.Lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), Format(texts::kImageChanged, image.c_str()));
+  for (const std::string& l : lines) EXPECT_EQ(l.rfind(texts::kImgSucceeded, 0), std::string::npos) << l;
+  // Which version of the record the handset got tells which digest is right.
+  std::ifstream in(image, std::ios::binary);
+  std::vector<uint8_t> record(big.length);
+  in.seekg(static_cast<std::streamoff>(dataOffset));
+  in.read(reinterpret_cast<char*>(record.data()), static_cast<std::streamsize>(record.size()));
+  const auto crcAfter = static_cast<uint16_t>(Crc16(record.data(), record.size()));
+  const std::vector<BlockRecord> blocks = handset->Blocks();
+  ASSERT_EQ(blocks.size(), 4u) << "programmer, raw part, record, layout";
+  EXPECT_EQ(run.ImageSha256(), blocks[2].crc == crcAfter ? after : before);
+}
+
+// A file renamed over the image's path after Start: nothing of it is sent,
+// and the record carries no digest (neither file is what the run flashed).
+TEST_F(RecordedRunTest, AnImageReplacedAfterStartIsNotSent) {
+  const std::string other = dir.Path("other.img");
+  std::filesystem::copy_file(image, other);
+  std::ofstream(other, std::ios::binary | std::ios::app) << "more";
+  FaultPlan none;
+  auto transport = std::make_unique<VirtualHandsetTransport>(none);
+  VirtualHandsetTransport* handset = transport.get();
+  run.m_link.m_device.SetTransport(std::move(transport));
+  run.m_strImagePath = image;
+  std::string line, error;
+  ASSERT_TRUE(run.ApplyStartSettings(false, line)) << line;
+  std::filesystem::rename(other, image);
+  const auto started = std::chrono::system_clock::now();
+  ASSERT_TRUE(run.StartWorker());
+  run.JoinWorker();
+  ASSERT_FALSE(run.Lines().empty());
+  EXPECT_EQ(run.Lines().back(), Format(texts::kImageChanged, image.c_str()));
+  EXPECT_EQ(handset->HostBytes(), 0u) << "the handset is not even booted";
+  EXPECT_EQ(run.ImageSha256(), "");
+  ASSERT_TRUE(RecordRunIfConfigured(run, RunEnding{false, run.Lines().back(), started}, error)) << error;
+  const std::vector<std::string> records = ReadLines(dir.Path("records.jsonl"));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].find("\"image_sha256\":null"), std::string::npos) << records[0];
 }
 
 TEST_F(RecordedRunTest, NothingIsWrittenUnlessAsked) {

@@ -18,6 +18,7 @@ namespace morvak {
 namespace {
 
 using testing::HandsetRun;
+using testing::Lines;
 using testing::OpKind;
 using testing::ProgramDirectory;
 using testing::Step;
@@ -86,6 +87,43 @@ class WaitForever : public ::testing::Test {
     return problem;
   }
 
+  // The same hang with a reply time-out: the run ends by itself, with the
+  // time-out's line and then exactly the lines of a read that failed there.
+  std::string RunTimedOut(const HangCase& c) {
+    const SweepSubject& s = m_subject;
+    HandsetRun r = m_harness.Prepare(c.faults);
+    const std::chrono::milliseconds timeout(100);
+    r.run->m_replyTimeoutOverride = timeout;
+    if (!SweepHarness::Start(r, s.image)) return "Start refused";
+    if (c.read >= s.log.size()) return "no such read in the clean run";
+    if (!SweepHarness::WaitEnded(r, std::chrono::seconds(5))) {
+      r.run->Shutdown();
+      return "the reply time-out did not end the run";
+    }
+    Lines tail = {Format(texts::kNoAnswerFormat, SecondsText(timeout).c_str())};
+    for (std::string& line : testing::FailureTail(s.steps[c.read], OpKind::Read, s.paths)) tail.push_back(line);
+    std::string problem = SweepHarness::CheckEnd(r, SweepHarness::WithTail(s, c.read, tail));
+    problem += m_harness.CheckFreshRun(r, s);
+    return problem;
+  }
+
+  std::vector<HangCase> EveryReplyPoint() const {
+    const SweepSubject& s = m_subject;
+    std::vector<HangCase> cases = {
+        {"hang=asic", testing::FirstOpOf(s.steps, Step::AsicId)},
+        {"hang=ping", NthRead(s, Step::Ping, 0, 1)},
+        {"hang=ram", NthRead(s, Step::RamType, 0, 1)},
+        {"hang=config:1", NthRead(s, Step::Config, 0, 1)},
+        {"hang=config:2", NthRead(s, Step::Config, 0, 2)},
+    };
+    for (uint32_t k = 1; k <= s.blocks.size(); ++k) {
+      cases.push_back({"hang=ack:" + std::to_string(k), NthRead(s, Step::Block, k - 1, 1)});
+      cases.push_back({"hang=crc:" + std::to_string(k), NthRead(s, Step::Block, k - 1, 2)});
+      cases.push_back({"hang=run:" + std::to_string(k), NthRead(s, Step::Report, k, 1)});
+    }
+    return cases;
+  }
+
   ProgramDirectory m_dir{"wait-forever-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())};
   SweepHarness m_harness{m_dir};
   std::string m_img;
@@ -95,25 +133,18 @@ class WaitForever : public ::testing::Test {
 TEST_F(WaitForever, EveryReplyThatNeverComesHoldsUntilTheProgramEnds) {
   const SweepSubject& s = m_subject;
   // The programmer, the raw part and three records (the layout among them).
-  const uint32_t blocks = static_cast<uint32_t>(s.blocks.size());
-  ASSERT_EQ(blocks, 5u);
-  std::vector<HangCase> cases = {
-      {"hang=asic", testing::FirstOpOf(s.steps, Step::AsicId)},
-      {"hang=ping", NthRead(s, Step::Ping, 0, 1)},
-      {"hang=ram", NthRead(s, Step::RamType, 0, 1)},
-      {"hang=config:1", NthRead(s, Step::Config, 0, 1)},
-      {"hang=config:2", NthRead(s, Step::Config, 0, 2)},
-  };
-  for (uint32_t k = 1; k <= blocks; ++k) {
-    cases.push_back({"hang=ack:" + std::to_string(k), NthRead(s, Step::Block, k - 1, 1)});
-    cases.push_back({"hang=crc:" + std::to_string(k), NthRead(s, Step::Block, k - 1, 2)});
-    cases.push_back({"hang=run:" + std::to_string(k), NthRead(s, Step::Report, k, 1)});
-  }
+  ASSERT_EQ(s.blocks.size(), 5u);
   bool first = true;
-  for (const HangCase& c : cases) {
+  for (const HangCase& c : EveryReplyPoint()) {
     testing::CountCase(&SweepTally::hangs, c.faults, RunHang(c, first));
     first = false;
   }
+}
+
+TEST_F(WaitForever, EveryReplyThatNeverComesEndsTheRunAtTheReplyTimeout) {
+  ASSERT_EQ(m_subject.blocks.size(), 5u);
+  for (const HangCase& c : EveryReplyPoint())
+    testing::CountCase(&SweepTally::hangs, c.faults + " (reply time-out)", RunTimedOut(c));
 }
 
 // Waiting for a handset that never shows up: Stop ends the wait at once, and
