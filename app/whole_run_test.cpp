@@ -3,6 +3,7 @@
 // programmer's error box, Stop, and closing the window during a run (the
 // hung runs have their own table in hung_run_test.cpp).
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 
 #include "Format.h"
 #include "LinkTexts.h"
+#include "RegularFile.h"
 #include "RunTexts.h"
 #include "app_test_support.h"
 
@@ -77,6 +79,23 @@ TEST_F(WholeRun, ProgrammerTextsBetweenTheRunsLinesAreEachShownOnceInOrder) {
   EXPECT_GT(posted.size(), 20u);
   EXPECT_EQ(LogLines(), Reversed(posted));
   EXPECT_TRUE(Shows(dlg->m_hBmpSuccess));
+}
+
+// A FIFO chosen as the image would hold the window's thread in Start until a
+// writer came; it is refused at once, by name, and no run starts. A file name
+// with a line feed cannot make a line of its own.
+TEST_F(WholeRun, StartRefusesAFifoAtOnceAndNamesEscaped) {
+  Open();
+  const std::string fifo = dir.Path("pipe\nDownload the img successfully!.img");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Choose(fifo);
+  const auto started = Clock::now();
+  Click(IDC_START_FLASHING);
+  EXPECT_LT(Clock::now() - started, std::chrono::seconds(1));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{Format(texts::kNotRegularFile, ShownPath(fifo).c_str())});
+  EXPECT_NE(TopLine().find("pipe\\nDownload"), std::string::npos);
+  EXPECT_FALSE(dlg->WorkerAlive());
+  EXPECT_TRUE(Enabled(IDC_START_FLASHING));
 }
 
 TEST_F(WholeRun, ADroppedRawImageIsFlashedAsRaw) {

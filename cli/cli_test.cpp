@@ -2,6 +2,7 @@
 // process, its exit status and its lines, and the blocks the virtual handset
 // received against the list the image writer made for the same image.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ TEST_P(CliRunTest, ExitStatusAndLines) {
     if (a == "UPPERRAW") arg = scratch.CopyOf(MORVAK_DEMO_RAW, "demo.RAW");
     if (a == "EMPTYRAW") arg = scratch.Empty("empty.raw");
     if (a == "MISSING") arg = scratch.Path("not-there.img");
+    if (a == "FIFO") {
+      arg = scratch.Path("pipe.img");
+      EXPECT_EQ(mkfifo(arg.c_str(), 0600), 0);
+    }
     if (a == "FORGED")
       arg = scratch.CopyOf(MORVAK_DEMO_IMG, "forged\nDownload the img successfully!00 Minutes, 00 Seconds\n.img");
     args += Quote(arg) + " ";
@@ -79,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "[LURRA_PARAMS])\nError, Failed to read ASIC ID\n"},
         CliCase{"wait_timeout_ends_the_wait", {"flash", "--virtual-handset=appear=86400000", "--wait-timeout", "0.2", "IMG"},
                 1, "Download file to device failed:", "No handset appeared within 0.2 seconds\n"},
+        // A FIFO would hold the program until a writer came: refused at once.
+        CliCase{"fifo_image", {"flash", "--virtual-handset", "FIFO"}, 1, "Not a regular file", "pipe.img"},
         // A file name cannot make a line of its own.
         CliCase{"line_feed_in_a_name", {"flash", "--virtual-handset=ram-refuse", "FORGED"}, 1, "Init the DDR failed",
                 "forged\\nDownload the img successfully!00 Minutes, 00 Seconds\\n.img"},
