@@ -7,6 +7,7 @@
 #include "ImageFormat.h"
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
+#include "RegularFile.h"
 #include "RunConfig.h"
 #include "StdioFile.h"
 
@@ -16,9 +17,9 @@ namespace {
 // Lists the records of an image whose header stands at `offset`, seeking past
 // their data as the scans do.
 void PrintRecords(std::FILE* out, const std::string& path, uint32_t offset) {
-  StdioFile f(std::fopen(path.c_str(), "rb"));
+  StdioFile f;
   uint8_t bytes[IMAGE_HEADER_SIZE];
-  if (!f || fseeko(f.get(), offset, SEEK_SET) != 0 || std::fread(bytes, 1, sizeof bytes, f.get()) != sizeof bytes)
+  if (OpenRegularFile(path.c_str(), f) != FileOpenResult::kOpened || fseeko(f.get(), offset, SEEK_SET) != 0 || std::fread(bytes, 1, sizeof bytes, f.get()) != sizeof bytes)
     return;
   ImageHeader header;
   UnpackImageHeader(header, bytes);
