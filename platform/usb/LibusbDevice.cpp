@@ -71,6 +71,21 @@ uint32_t CheckChannels(libusb_device* device) {
   return result;
 }
 
+uint32_t ReadPacketSize(libusb_device* device) {
+  libusb_config_descriptor* config = nullptr;
+  if (libusb_get_active_config_descriptor(device, &config) != 0) return USB_FALLBACK_PACKET_SIZE;
+  uint32_t size = 0;
+  if (const libusb_interface_descriptor* setting = BootSetting(*config)) {
+    for (int i = 0; i < setting->bNumEndpoints; ++i) {
+      const libusb_endpoint_descriptor& endpoint = setting->endpoint[i];
+      // Bits 10..0 are the size; the rest is for high-bandwidth periodic endpoints.
+      if (endpoint.bEndpointAddress == USB_READ_ENDPOINT) size = endpoint.wMaxPacketSize & 0x7FFu;
+    }
+  }
+  libusb_free_config_descriptor(config);
+  return size != 0 ? size : USB_FALLBACK_PACKET_SIZE;
+}
+
 uint32_t OpenResultOf(int libusbError) {
   switch (libusbError) {
     case LIBUSB_ERROR_ACCESS: return OPEN_ACCESS_DENIED;

@@ -28,6 +28,10 @@ const char* SpeedName(int speed);
 // that kept the descriptor from being read.
 uint32_t CheckChannels(libusb_device* device);
 
+// wMaxPacketSize of bulk IN 0x81 on interface 0, alternate setting 0 of the
+// active configuration; USB_FALLBACK_PACKET_SIZE when it cannot be read or is 0.
+uint32_t ReadPacketSize(libusb_device* device);
+
 // The Open result for a (negative) libusb error: access denied, busy and a
 // vanished device have codes of their own, as has lack of memory; every
 // other error is OPEN_LIBUSB_ERROR_BASE | -error.

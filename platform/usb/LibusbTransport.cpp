@@ -4,6 +4,7 @@
 #include <sys/time.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 #include <utility>
 
@@ -22,7 +23,7 @@ int LIBUSB_CALL OnArrival(libusb_context*, libusb_device*, libusb_hotplug_event,
 }  // namespace
 
 CLibusbTransport::CLibusbTransport(std::string configPath, std::string port)
-    : m_configPath(std::move(configPath)), m_port(std::move(port)) {}
+    : m_configPath(std::move(configPath)), m_port(std::move(port)), m_readAhead(MAX_TRANSFER_SIZE) {}
 
 CLibusbTransport::~CLibusbTransport() { Close(); }
 
@@ -33,18 +34,12 @@ uint32_t CLibusbTransport::Open() {
     ReleaseContext();
     return OPEN_INTERRUPTED;
   }
+  // Missing or malformed ids, or a port that is no port path, open nothing: a
+  // typo must never make Morvak claim another device and detach its driver.
   UsbDeviceMatch match;
-  if (!ReadUsbDeviceMatch(CProfileFile::Load(m_configPath), match)) {
+  if (CheckUsbDeviceMatch(CProfileFile::Load(m_configPath), m_configPath, match, m_problem, m_port) !=
+      UsbConfigState::Configured) {
     ReleaseContext();
-    m_problem = NotConfiguredProblem(m_configPath);
-    return OPEN_NOT_CONFIGURED;
-  }
-  if (!m_port.empty()) match.portPath = m_port;
-  // A port that is no port path would match nothing, and the wait would
-  // never say why.
-  if (!match.portPath.empty() && !IsPortPath(match.portPath)) {
-    ReleaseContext();
-    m_problem = BadPortProblem(match.portPath, m_port.empty(), m_configPath);
     return OPEN_NOT_CONFIGURED;
   }
   uint32_t result = EnsureContext(match);
@@ -66,12 +61,62 @@ void CLibusbTransport::Close() {
   ReleaseContext();
 }
 
-bool CLibusbTransport::Read(uint8_t* buffer, uint32_t length) { return Transfer(USB_READ_ENDPOINT, buffer, length); }
+bool CLibusbTransport::Read(uint8_t* buffer, uint32_t length) {
+  using Clock = std::chrono::steady_clock;
+  m_readTimedOut = false;
+  if (m_handle == nullptr || m_interrupted.load() || length > MAX_TRANSFER_SIZE) return false;
+  uint32_t done = TakeBuffered(buffer, length);
+  // Bytes already here count as arrived: the time-out runs from now.
+  Clock::time_point lastArrival = Clock::now();
+  while (done < length) {
+    if (m_interrupted.load()) return false;
+    unsigned slice = USB_TRANSFER_SLICE_MS;
+    if (m_replyTimeout.count() > 0) {
+      const auto left = lastArrival + m_replyTimeout - Clock::now();
+      if (left.count() <= 0) {
+        m_readTimedOut = true;
+        return false;
+      }
+      // Rounded up, so that the read never ends before its time-out.
+      const auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+      if (leftMs < static_cast<long long>(slice)) slice = static_cast<unsigned>(leftMs);
+    }
+    // Whole packets only: a device may send more than is asked (the rest of a
+    // text, the next frame), and a transfer shorter than its packet overflows.
+    const uint32_t size = WholePackets(length - done);
+    int moved = 0;
+    const int rc = libusb_bulk_transfer(m_handle, USB_READ_ENDPOINT, m_readAhead.data(), static_cast<int>(size),
+                                        &moved, slice);
+    // A slice that times out may still have moved bytes; they count.
+    if (moved > 0) {
+      m_readHead = 0;
+      m_readTail = static_cast<uint32_t>(moved) < size ? static_cast<uint32_t>(moved) : size;
+      done += TakeBuffered(buffer + done, length - done);
+      lastArrival = Clock::now();
+    }
+    if (rc != LIBUSB_SUCCESS && rc != LIBUSB_ERROR_TIMEOUT) {
+      DropBuffered();
+      return false;
+    }
+  }
+  return true;
+}
 
 bool CLibusbTransport::Write(const uint8_t* buffer, uint32_t length) {
-  // libusb takes one non-const buffer for both directions; it never writes to
-  // the buffer of an OUT transfer.
-  return Transfer(USB_WRITE_ENDPOINT, const_cast<uint8_t*>(buffer), length);
+  if (m_handle == nullptr || m_interrupted.load() || length > MAX_TRANSFER_SIZE) return false;
+  uint32_t done = 0;
+  while (done < length) {
+    if (m_interrupted.load()) return false;
+    int moved = 0;
+    // libusb takes one non-const buffer for both directions; it never writes
+    // to the buffer of an OUT transfer.
+    const int rc = libusb_bulk_transfer(m_handle, USB_WRITE_ENDPOINT, const_cast<uint8_t*>(buffer) + done,
+                                        static_cast<int>(length - done), &moved, USB_TRANSFER_SLICE_MS);
+    // A slice that times out may still have moved bytes; they count.
+    if (moved > 0) done += static_cast<uint32_t>(moved) < length - done ? static_cast<uint32_t>(moved) : length - done;
+    if (rc != LIBUSB_SUCCESS && rc != LIBUSB_ERROR_TIMEOUT) return false;
+  }
+  return true;
 }
 
 void CLibusbTransport::Interrupt() { m_interrupted.store(true); }
@@ -141,6 +186,7 @@ uint32_t CLibusbTransport::OpenDevice(libusb_device* device, uint16_t vendorId, 
     return Failed(rc, device, vendorId, productId);
   }
   m_handle = handle;
+  m_packetSize = ReadPacketSize(device);
   m_openedPort = PortPathOf(device);
   return OPEN_CONNECTED;
 }
@@ -174,22 +220,31 @@ void CLibusbTransport::WaitForArrival() {
   }
 }
 
-bool CLibusbTransport::Transfer(uint8_t endpoint, uint8_t* buffer, uint32_t length) {
-  if (m_handle == nullptr || m_interrupted.load() || length > MAX_TRANSFER_SIZE) return false;
-  uint32_t done = 0;
-  while (done < length) {
-    if (m_interrupted.load()) return false;
-    int moved = 0;
-    const int rc = libusb_bulk_transfer(m_handle, endpoint, buffer + done, static_cast<int>(length - done), &moved,
-                                        USB_TRANSFER_SLICE_MS);
-    // A slice that times out may still have moved bytes; they count.
-    if (moved > 0) done += static_cast<uint32_t>(moved) < length - done ? static_cast<uint32_t>(moved) : length - done;
-    if (rc != LIBUSB_SUCCESS && rc != LIBUSB_ERROR_TIMEOUT) return false;
-  }
-  return true;
+uint32_t CLibusbTransport::WholePackets(uint32_t wanted) const {
+  const uint32_t packet = m_packetSize;
+  // The most whole packets the read-ahead buffer holds.
+  const uint32_t most = MAX_TRANSFER_SIZE / packet * packet;
+  const uint32_t size = (wanted + packet - 1) / packet * packet;
+  return size < most ? size : most;
+}
+
+uint32_t CLibusbTransport::TakeBuffered(uint8_t* buffer, uint32_t length) {
+  const uint32_t buffered = m_readTail - m_readHead;
+  const uint32_t n = buffered < length ? buffered : length;
+  if (n > 0) std::memcpy(buffer, m_readAhead.data() + m_readHead, n);
+  m_readHead += n;
+  if (m_readHead == m_readTail) DropBuffered();
+  return n;
+}
+
+void CLibusbTransport::DropBuffered() {
+  m_readHead = 0;
+  m_readTail = 0;
 }
 
 void CLibusbTransport::ReleaseDevice() {
+  // What was read ahead belongs to the device that sent it.
+  DropBuffered();
   if (m_handle == nullptr) return;
   // Fails harmlessly when the device has gone.
   libusb_release_interface(m_handle, USB_BOOT_INTERFACE);

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Transport.h"
 #include "UsbDeviceMatch.h"
@@ -45,8 +46,15 @@ class CLibusbTransport : public ITransport {
   // arrive and opens it at once.
   uint32_t Open() override;
   void Close() override;
-  // Exact counts: a transfer that completes short is continued. Fails when the
-  // device fails, stalls or goes away, sends more than asked, or on Interrupt().
+  // Exact counts: a transfer that completes short is continued. Reads ask the
+  // device for whole packets of bulk IN 0x81 (its wMaxPacketSize, multiples of
+  // it up to 65,536 bytes), never less, since a device sends a text or several
+  // frames in one packet and a transfer shorter than the packet overflows.
+  // What comes beyond the count is kept for the next Read, until Close or the
+  // next Open. Fails when the device fails, stalls or goes away, sends a packet
+  // longer than it said it would, on Interrupt(), or when the reply time-out
+  // passes with no byte (each 50 ms slice that brings bytes restarts it; bytes
+  // already kept count as arrived).
   bool Read(uint8_t* buffer, uint32_t length) override;
   bool Write(const uint8_t* buffer, uint32_t length) override;
   void Interrupt() override;
@@ -67,7 +75,12 @@ class CLibusbTransport : public ITransport {
   // the operator's line for the causes they can mend.
   uint32_t Failed(int error, libusb_device* device, uint16_t vendorId, uint16_t productId);
   void WaitForArrival();
-  bool Transfer(uint8_t endpoint, uint8_t* buffer, uint32_t length);
+  // The length of a read for `wanted` more bytes: whole packets, at most
+  // what the read-ahead buffer holds.
+  uint32_t WholePackets(uint32_t wanted) const;
+  // Moves up to `length` read-ahead bytes to `buffer`; how many.
+  uint32_t TakeBuffered(uint8_t* buffer, uint32_t length);
+  void DropBuffered();
   void ReleaseDevice();
   void ReleaseContext();
 
@@ -85,8 +98,14 @@ class CLibusbTransport : public ITransport {
   int m_watch = 0;            // its handle
   int m_arrived = 0;          // set by the callback, within event handling on this thread
 
-  // The open device, with interface 0 claimed.
+  // The open device, with interface 0 claimed, and its bulk IN packet size.
   libusb_device_handle* m_handle = nullptr;
+  uint32_t m_packetSize = USB_FALLBACK_PACKET_SIZE;
+  // Bytes the device sent beyond what was read: [m_readHead, m_readTail) of
+  // m_readAhead, which every IN transfer fills from its start.
+  std::vector<uint8_t> m_readAhead;
+  uint32_t m_readHead = 0;
+  uint32_t m_readTail = 0;
 };
 
 }  // namespace morvak

@@ -2,32 +2,110 @@
 
 #include <optional>
 
+#include "UsbProblems.h"
 #include "UsbTexts.h"
 
 namespace morvak {
 namespace {
 
-// A 16-bit id from the profile, or nothing when the key is absent, empty,
-// zero (what a mistyped value parses as) or too wide.
-std::optional<uint16_t> ReadId(const CProfileFile& profile, const char* key) {
-  const std::optional<std::string> text = profile.GetString(usbtexts::kSection, key);
-  if (!text || text->empty()) return std::nullopt;
-  const uint32_t value = ParseProfileNumber(*text);
-  if (value == 0 || value > 0xFFFFu) return std::nullopt;
-  return static_cast<uint16_t>(value);
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// One id key as written: absent (missing or empty), or its text.
+std::optional<std::string> IdText(const CProfileFile& profile, const char* key) {
+  std::optional<std::string> text = profile.GetString(usbtexts::kSection, key);
+  if (text && text->empty()) text.reset();
+  return text;
+}
+
+// A set id key: its value, or the problem line when it is none.
+std::optional<uint16_t> CheckId(const char* key, const std::string& text, const std::string& configPath,
+                                std::string& problem) {
+  const std::optional<uint16_t> id = ParseUsbId(text);
+  if (!id) {
+    problem = BadIdProblem(key, text, configPath);
+    return std::nullopt;
+  }
+  if (*id == 0) {
+    problem = ZeroIdProblem(key, text, configPath);
+    return std::nullopt;
+  }
+  return id;
 }
 
 }  // namespace
+
+std::optional<uint16_t> ParseUsbId(std::string_view text) {
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  unsigned value = 0;
+  for (char c : text) {
+    const int digit = HexDigit(c);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  return static_cast<uint16_t>(value);
+}
 
 bool UsbDeviceMatch::Matches(uint16_t vendor, uint16_t product, std::string_view devicePortPath) const {
   if (vendor != vendorId || product != productId) return false;
   return portPath.empty() || portPath == devicePortPath;
 }
 
+UsbConfigState CheckUsbDeviceMatch(const CProfileFile& profile, const std::string& configPath, UsbDeviceMatch& match,
+                                   std::string& problem, std::string_view portAskedFor) {
+  problem.clear();
+  const std::optional<std::string> vendorText = IdText(profile, usbtexts::kVendorKey);
+  const std::optional<std::string> productText = IdText(profile, usbtexts::kProductKey);
+  if (!vendorText && !productText) {
+    problem = NotConfiguredProblem(configPath);
+    return UsbConfigState::NotConfigured;
+  }
+  std::optional<uint16_t> vendor;
+  std::optional<uint16_t> product;
+  if (vendorText) {
+    vendor = CheckId(usbtexts::kVendorKey, *vendorText, configPath, problem);
+    if (!vendor) return UsbConfigState::Invalid;
+  }
+  if (productText) {
+    product = CheckId(usbtexts::kProductKey, *productText, configPath, problem);
+    if (!product) return UsbConfigState::Invalid;
+  }
+  if (!vendorText) {
+    problem = MissingIdProblem(usbtexts::kVendorKey, usbtexts::kProductKey, *productText, configPath);
+    return UsbConfigState::Invalid;
+  }
+  if (!productText) {
+    problem = MissingIdProblem(usbtexts::kProductKey, usbtexts::kVendorKey, *vendorText, configPath);
+    return UsbConfigState::Invalid;
+  }
+  const bool portFromConfig = portAskedFor.empty();
+  const std::string port = portFromConfig
+                               ? profile.GetString(usbtexts::kSection, usbtexts::kPortKey).value_or(std::string())
+                               : std::string(portAskedFor);
+  // A port that is no port path would match nothing, and a wait for it would
+  // never say why.
+  if (!port.empty() && !IsPortPath(port)) {
+    problem = BadPortProblem(port, portFromConfig, configPath);
+    return UsbConfigState::Invalid;
+  }
+  match.vendorId = *vendor;
+  match.productId = *product;
+  match.portPath = port;
+  return UsbConfigState::Configured;
+}
+
 bool ReadUsbDeviceMatch(const CProfileFile& profile, UsbDeviceMatch& match) {
-  const std::optional<uint16_t> vendor = ReadId(profile, usbtexts::kVendorKey);
-  const std::optional<uint16_t> product = ReadId(profile, usbtexts::kProductKey);
-  if (!vendor || !product) return false;
+  const std::optional<std::string> vendorText = IdText(profile, usbtexts::kVendorKey);
+  const std::optional<std::string> productText = IdText(profile, usbtexts::kProductKey);
+  if (!vendorText || !productText) return false;
+  const std::optional<uint16_t> vendor = ParseUsbId(*vendorText);
+  const std::optional<uint16_t> product = ParseUsbId(*productText);
+  if (!vendor || !product || *vendor == 0 || *product == 0) return false;
   match.vendorId = *vendor;
   match.productId = *product;
   match.portPath = profile.GetString(usbtexts::kSection, usbtexts::kPortKey).value_or(std::string());

@@ -38,6 +38,20 @@ std::string NotConfiguredProblem(const std::string& configPath) {
                 usbtexts::kSection, configPath.c_str());
 }
 
+std::string BadIdProblem(const char* key, const std::string& value, const std::string& configPath) {
+  return Format(usbtexts::kBadIdFormat, key, value.c_str(), usbtexts::kSection, configPath.c_str());
+}
+
+std::string ZeroIdProblem(const char* key, const std::string& value, const std::string& configPath) {
+  return Format(usbtexts::kZeroIdFormat, key, value.c_str(), usbtexts::kSection, configPath.c_str());
+}
+
+std::string MissingIdProblem(const char* missingKey, const char* setKey, const std::string& setValue,
+                             const std::string& configPath) {
+  return Format(usbtexts::kMissingIdFormat, setKey, setValue.c_str(), usbtexts::kSection, configPath.c_str(),
+                missingKey, usbtexts::kVendorKey, usbtexts::kProductKey);
+}
+
 std::string BadPortProblem(const std::string& port, bool fromConfig, const std::string& configPath) {
   const std::string source = fromConfig ? Format(usbtexts::kPortFromConfigFormat, usbtexts::kPortKey,
                                                  usbtexts::kSection, configPath.c_str())

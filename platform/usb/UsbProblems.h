@@ -15,6 +15,12 @@ struct UsbDevicePlace {
 };
 
 std::string NotConfiguredProblem(const std::string& configPath);
+// [LURRA_USB] `key`=`value` is no USB id (see ParseUsbId), or is 0.
+std::string BadIdProblem(const char* key, const std::string& value, const std::string& configPath);
+std::string ZeroIdProblem(const char* key, const std::string& value, const std::string& configPath);
+// `setKey`=`setValue` is set and `missingKey` is not.
+std::string MissingIdProblem(const char* missingKey, const char* setKey, const std::string& setValue,
+                             const std::string& configPath);
 // A port that is no port path; `fromConfig` tells whether Port= of the
 // configuration gave it (else the caller did).
 std::string BadPortProblem(const std::string& port, bool fromConfig, const std::string& configPath);

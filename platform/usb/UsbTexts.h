@@ -29,6 +29,19 @@ inline constexpr const char* kUdevRuleHeaderFormat =
 // kVendorKey, kProductKey, kVendorKey, kSection, configuration file path.
 inline constexpr const char* kNotConfiguredFormat =
     "No handset USB ids configured: set %s and %s (for example %s=0x1234) in section [%s] of %s";
+// An id that is not as ParseUsbId takes it. Key, value as written, kSection,
+// configuration file path.
+inline constexpr const char* kBadIdFormat =
+    "%s=%s in section [%s] of %s is not a USB id: write 1 to 4 hexadecimal digits, for example 0x04e8";
+// An id of 0. Key, value as written, kSection, configuration file path.
+inline constexpr const char* kZeroIdFormat =
+    "%s=%s in section [%s] of %s is 0, which no USB device has: write the handset's id in 1 to 4 "
+    "hexadecimal digits, for example 0x04e8";
+// One id set and the other not. The key set, its value, kSection, the
+// configuration file path, the key missing, kVendorKey, kProductKey.
+inline constexpr const char* kMissingIdFormat =
+    "%s=%s is set in section [%s] of %s but %s is not: set both %s and %s, each in 1 to 4 "
+    "hexadecimal digits";
 // vid, pid, bus, port path, kUdevRuleCommand, the rule, kUdevRulePath.
 inline constexpr const char* kAccessDeniedFormat =
     "No permission to open the handset's USB device %04x:%04x (bus %u, port %s): give your user "

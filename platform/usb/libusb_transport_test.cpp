@@ -75,21 +75,88 @@ INSTANTIATE_TEST_SUITE_P(
     Configs, NotConfiguredTest,
     ::testing::Values(UnconfiguredCase{"NoFile", std::nullopt}, UnconfiguredCase{"EmptyFile", ""},
                       UnconfiguredCase{"OtherSection", "[LURRA_PARAMS]\nVendorId=0x1234\nProductId=0x5678\n"},
-                      UnconfiguredCase{"NoProduct", "[LURRA_USB]\nVendorId=0x1234\n"},
-                      UnconfiguredCase{"EmptyProduct", "[LURRA_USB]\nVendorId=0x1234\nProductId=\n"},
-                      UnconfiguredCase{"ZeroVendor", "[LURRA_USB]\nVendorId=0\nProductId=0x5678\n"},
-                      UnconfiguredCase{"TextVendor", "[LURRA_USB]\nVendorId=abc\nProductId=0x5678\n"},
-                      // Truncated to 16 bits this would be 0x1234, the device's own id.
-                      UnconfiguredCase{"WideVendor", "[LURRA_USB]\nVendorId=0x11234\nProductId=0x5678\n"}),
+                      UnconfiguredCase{"BothEmpty", "[LURRA_USB]\nVendorId=\nProductId=\n"}),
     [](const ::testing::TestParamInfo<UnconfiguredCase>& param) { return std::string(param.param.name); });
+
+// Ids that are set but unusable: nothing is opened, not even a device whose
+// ids the typo would once have been read as, and the line names the key, the
+// value as written and the file.
+struct InvalidCase {
+  const char* name;
+  const char* text;
+  const char* named;  // what the line names: key=value, or the port
+};
+
+class InvalidConfigTest : public TransportTest, public ::testing::WithParamInterface<InvalidCase> {};
+
+TEST_P(InvalidConfigTest, OpensNothingAndNamesTheKeyAndTheValue) {
+  // 0x1234:0x5678 is what "0x1234zz" was once read as; 0x04d2:0x162e what
+  // "1234" and "+5678" were (decimal).
+  EmulatedUsbDevice* typo = Plug({});
+  EmulatedDeviceParams decimal;
+  decimal.vendorId = 0x04d2;
+  decimal.productId = 0x162e;
+  decimal.address = 3;
+  decimal.port = 3;
+  EmulatedUsbDevice* other = Plug(decimal);
+  ASSERT_TRUE(typo && other);
+  Configure(GetParam().text);
+  EXPECT_EQ(Transport().Open(), OPEN_NOT_CONFIGURED);
+  EXPECT_EQ(typo->Claims(), 0);
+  EXPECT_EQ(other->Claims(), 0);
+  const std::string problem = Transport().OpenProblem();
+  EXPECT_TRUE(Contains(problem, GetParam().named)) << problem;
+  EXPECT_TRUE(Contains(problem, "[LURRA_USB] of " + m_config)) << problem;
+  EXPECT_EQ(problem.find('\n'), std::string::npos);
+  uint8_t byte = 0;
+  EXPECT_FALSE(Transport().Write(&byte, 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Configs, InvalidConfigTest,
+    ::testing::Values(InvalidCase{"NoProduct", "[LURRA_USB]\nVendorId=0x1234\n", "VendorId=0x1234 is set"},
+                      InvalidCase{"EmptyProduct", "[LURRA_USB]\nVendorId=0x1234\nProductId=\n", "but ProductId is not"},
+                      InvalidCase{"ZeroVendor", "[LURRA_USB]\nVendorId=0\nProductId=0x5678\n", "VendorId=0 in"},
+                      InvalidCase{"TextVendor", "[LURRA_USB]\nVendorId=abcz\nProductId=0x5678\n", "VendorId=abcz in"},
+                      InvalidCase{"TrailingLetters", "[LURRA_USB]\nVendorId=0x1234zz\nProductId=0x5678\n",
+                                  "VendorId=0x1234zz in"},
+                      // Truncated to 16 bits this would be 0x1234, the device's own id.
+                      InvalidCase{"WideVendor", "[LURRA_USB]\nVendorId=0x11234\nProductId=0x5678\n",
+                                  "VendorId=0x11234 in"},
+                      InvalidCase{"SignedProduct", "[LURRA_USB]\nVendorId=1234\nProductId=+5678\n",
+                                  "ProductId=+5678 in"},
+                      InvalidCase{"BadPort", "[LURRA_USB]\nVendorId=1234\nProductId=5678\nPort=1-2x\n", "\"1-2x\""}),
+    [](const ::testing::TestParamInfo<InvalidCase>& param) { return std::string(param.param.name); });
+
+TEST_F(OpenTest, IdsWithoutPrefixAreHexadecimal) {
+  // "04e8" was once read as decimal 4: the device with vendor 0x0004 would
+  // have been claimed.
+  EmulatedDeviceParams four;
+  four.vendorId = 0x0004;
+  four.address = 2;
+  four.port = 2;
+  EmulatedDeviceParams handset;
+  handset.vendorId = 0x04e8;
+  handset.address = 3;
+  handset.port = 3;
+  EmulatedUsbDevice* wrong = Plug(four);
+  EmulatedUsbDevice* right = Plug(handset);
+  ASSERT_TRUE(wrong && right);
+  Configure("[LURRA_USB]\nVendorId=04e8\nProductId=5678\n");
+  ASSERT_EQ(Transport().Open(), OPEN_CONNECTED) << Transport().OpenProblem();
+  EXPECT_EQ(right->Claims(), 1);
+  EXPECT_EQ(wrong->Claims(), 0);
+  EXPECT_EQ(Transport().OpenedPortPath(), "1-3");
+}
 
 TEST_F(OpenTest, OpensOnlyTheConfiguredIdsAmongSeveralDevices) {
   EmulatedUsbDevice* other = Plug(Device(0x1111, 0x2222, 2));
   EmulatedUsbDevice* sameVendor = Plug(Device(0x1234, 0x9999, 3));
   EmulatedUsbDevice* handset = Plug(Device(0x1234, 0x5678, 4));
   ASSERT_TRUE(other && sameVendor && handset);
-  // Profile semantics: names in any case, values trimmed, decimal or hex.
-  Configure("[lurra_usb]\n vendorid = 0x1234 \nPRODUCTID=22136\n");
+  // Profile semantics: names in any case, values trimmed; ids hexadecimal
+  // with or without 0x.
+  Configure("[lurra_usb]\n vendorid = 0x1234 \nPRODUCTID=5678\n");
   ASSERT_EQ(Transport().Open(), OPEN_CONNECTED) << Transport().OpenProblem();
   EXPECT_EQ(handset->Claims(), 1);
   EXPECT_EQ(other->Claims(), 0);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
+#include <optional>
 #include <set>
+#include <string>
 
 #include "LibusbDevice.h"
 #include "Transport.h"
@@ -17,8 +19,10 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 
 TEST(UsbDeviceMatch, ReadsBothIdsFromTheirSection) {
   UsbDeviceMatch match;
+  // Ids are hexadecimal with or without 0x: "1234" is 0x1234 (it was read as
+  // decimal 1234 once).
   ASSERT_TRUE(ReadUsbDeviceMatch(
-      CProfileFile::FromText("[LURRA_PARAMS]\nVendorId=0x1\n[Lurra_Usb]\nVENDORID = 0xABCD\nproductid=4660\n"), match));
+      CProfileFile::FromText("[LURRA_PARAMS]\nVendorId=0x1\n[Lurra_Usb]\nVENDORID = 0xABCD\nproductid=1234\n"), match));
   EXPECT_EQ(match.vendorId, 0xABCD);
   EXPECT_EQ(match.productId, 0x1234);
   EXPECT_EQ(match.portPath, "");
@@ -39,6 +43,10 @@ TEST(UsbDeviceMatch, UnusableIdsLeaveTheMatchAlone) {
       "[LURRA_USB]\nVendorId=0x10000\nProductId=0x1234\n",
       "[LURRA_USB]\nVendorId=-1\nProductId=0x1234\n",
       "[LURRA_USB]\nVendorId=none\nProductId=0x1234\n",
+      // Read once as 0x04E8 and 4, which would open another device.
+      "[LURRA_USB]\nVendorId=0x04e8zz\nProductId=0x1234\n",
+      "[LURRA_USB]\nVendorId=0x1234\nProductId=4e8h\n",
+      "[LURRA_USB]\nVendorId=12345\nProductId=0x1234\n",
   };
   for (const char* text : texts) {
     UsbDeviceMatch match;
@@ -46,6 +54,191 @@ TEST(UsbDeviceMatch, UnusableIdsLeaveTheMatchAlone) {
     EXPECT_FALSE(ReadUsbDeviceMatch(CProfileFile::FromText(text), match)) << text;
     EXPECT_EQ(match.vendorId, 7) << text;
   }
+}
+
+// USB ids: hexadecimal, with or without 0x, exactly 1 to 4 hex digits and
+// nothing else.
+struct IdCase {
+  const char* text;
+  std::optional<uint16_t> id;
+};
+
+class UsbIdTest : public ::testing::TestWithParam<IdCase> {};
+
+TEST_P(UsbIdTest, IsReadAsHexadecimalOrRefused) {
+  EXPECT_EQ(ParseUsbId(GetParam().text), GetParam().id) << '"' << GetParam().text << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, UsbIdTest,
+    ::testing::Values(IdCase{"04e8", 0x04e8}, IdCase{"0x04e8", 0x04e8}, IdCase{"0X04E8", 0x04e8},
+                      IdCase{"4E8", 0x04e8}, IdCase{"1", 0x0001}, IdCase{"0x1", 0x0001}, IdCase{"ffff", 0xffff},
+                      IdCase{"0xFFFF", 0xffff}, IdCase{"4660", 0x4660}, IdCase{"0", 0}, IdCase{"0x0", 0},
+                      IdCase{"0000", 0},
+                      // Refused: anything that is not 1 to 4 hex digits after an optional 0x.
+                      IdCase{"", std::nullopt}, IdCase{"0x", std::nullopt}, IdCase{"0X", std::nullopt},
+                      IdCase{"0x04e8zz", std::nullopt}, IdCase{"04e8zz", std::nullopt}, IdCase{"4e8h", std::nullopt},
+                      IdCase{"+4e8", std::nullopt}, IdCase{"-1", std::nullopt}, IdCase{"12345", std::nullopt},
+                      IdCase{"0x12345", std::nullopt}, IdCase{"0x00001", std::nullopt},
+                      IdCase{"0x10000", std::nullopt}, IdCase{" 4e8", std::nullopt}, IdCase{"4e8 ", std::nullopt},
+                      IdCase{"04 e8", std::nullopt}, IdCase{"x4e8", std::nullopt}, IdCase{"0xx4e8", std::nullopt},
+                      IdCase{"#4e8", std::nullopt}, IdCase{"4e8;", std::nullopt}, IdCase{"none", std::nullopt},
+                      IdCase{"0b1", 0x00b1}, IdCase{"1.0", std::nullopt}, IdCase{"\"04e8\"", std::nullopt}));
+
+// [LURRA_USB] as a whole: not configured, configured, or refused with the
+// line that names the key, the value and the file.
+struct ConfigCase {
+  const char* name;
+  const char* text;
+  UsbConfigState state;
+  uint16_t vendorId;   // when configured
+  uint16_t productId;  // when configured
+  const char* portPath;
+  const char* problem;  // exactly, with FILE for the path; none when configured
+};
+
+constexpr const char* kFile = "/opt/morvak/file/LURRA.ini";
+
+std::string WithFile(const char* text) {
+  std::string line = text;
+  const size_t at = line.find("FILE");
+  if (at != std::string::npos) line.replace(at, 4, kFile);
+  return line;
+}
+
+class UsbConfigTest : public ::testing::TestWithParam<ConfigCase> {};
+
+TEST_P(UsbConfigTest, IsCheckedAsAWhole) {
+  const ConfigCase& c = GetParam();
+  UsbDeviceMatch match;
+  match.vendorId = 7;
+  match.productId = 8;
+  match.portPath = "untouched";
+  std::string problem = "stale";
+  const CProfileFile profile = CProfileFile::FromText(c.text);
+  EXPECT_EQ(CheckUsbDeviceMatch(profile, kFile, match, problem), c.state);
+  EXPECT_EQ(problem, WithFile(c.problem));
+  EXPECT_EQ(problem.find('\n'), std::string::npos);
+  UsbDeviceMatch read;
+  if (c.state == UsbConfigState::Configured) {
+    EXPECT_EQ(match.vendorId, c.vendorId);
+    EXPECT_EQ(match.productId, c.productId);
+    EXPECT_EQ(match.portPath, c.portPath);
+    // The plain reader agrees.
+    ASSERT_TRUE(ReadUsbDeviceMatch(profile, read));
+    EXPECT_EQ(read, match);
+  } else {
+    EXPECT_EQ(match.vendorId, 7);
+    EXPECT_EQ(match.productId, 8);
+    EXPECT_EQ(match.portPath, "untouched");
+    // Refused ids are refused by the plain reader as well; a bad Port= is
+    // for the callers of the plain reader to check.
+    const bool idsUsable = c.state == UsbConfigState::Invalid && std::string(c.name).rfind("Port", 0) == 0;
+    EXPECT_EQ(ReadUsbDeviceMatch(profile, read), idsUsable);
+  }
+}
+
+constexpr const char* kNotConfigured =
+    "No handset USB ids configured: set VendorId and ProductId (for example VendorId=0x1234) in section "
+    "[LURRA_USB] of FILE";
+
+INSTANTIATE_TEST_SUITE_P(
+    Configs, UsbConfigTest,
+    ::testing::Values(
+        ConfigCase{"NoSection", "", UsbConfigState::NotConfigured, 0, 0, "", kNotConfigured},
+        ConfigCase{"OtherSection", "[LURRA_PARAMS]\nVendorId=0x1234\nProductId=0x5678\n",
+                   UsbConfigState::NotConfigured, 0, 0, "", kNotConfigured},
+        ConfigCase{"BothEmpty", "[LURRA_USB]\nVendorId=\nProductId=\nPort=1-2\n", UsbConfigState::NotConfigured, 0,
+                   0, "", kNotConfigured},
+        ConfigCase{"WithPrefix", "[LURRA_USB]\nVendorId=0x04e8\nProductId=0x685D\n", UsbConfigState::Configured,
+                   0x04e8, 0x685d, "", ""},
+        ConfigCase{"WithoutPrefix", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\n", UsbConfigState::Configured,
+                   0x04e8, 0x685d, "", ""},
+        // The profile reader trims values.
+        ConfigCase{"Trimmed", "[LURRA_USB]\nVendorId = 04e8 \nProductId=\t1\t\nPort= 1-2.3 \n",
+                   UsbConfigState::Configured, 0x04e8, 0x0001, "1-2.3", ""},
+        ConfigCase{"TrailingLetters", "[LURRA_USB]\nVendorId=0x04e8zz\nProductId=0x685d\n", UsbConfigState::Invalid,
+                   0, 0, "",
+                   "VendorId=0x04e8zz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"Sign", "[LURRA_USB]\nVendorId=+4e8\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=+4e8 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"Negative", "[LURRA_USB]\nVendorId=0x04e8\nProductId=-1\n", UsbConfigState::Invalid, 0, 0, "",
+                   "ProductId=-1 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"PrefixOnly", "[LURRA_USB]\nVendorId=0x\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=0x in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"FiveDigits", "[LURRA_USB]\nVendorId=0x04e8\nProductId=12345\n", UsbConfigState::Invalid, 0, 0,
+                   "",
+                   "ProductId=12345 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"Suffix", "[LURRA_USB]\nVendorId=4e8h\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=4e8h in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"BothBadNamesTheVendor", "[LURRA_USB]\nVendorId=abcde\nProductId=xyz\n", UsbConfigState::Invalid,
+                   0, 0, "",
+                   "VendorId=abcde in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"ZeroVendor", "[LURRA_USB]\nVendorId=0x0\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=0x0 in section [LURRA_USB] of FILE is 0, which no USB device has: write the "
+                   "handset's id in 1 to 4 hexadecimal digits, for example 0x04e8"},
+        ConfigCase{"ZeroProduct", "[LURRA_USB]\nVendorId=0x04e8\nProductId=0000\n", UsbConfigState::Invalid, 0, 0,
+                   "",
+                   "ProductId=0000 in section [LURRA_USB] of FILE is 0, which no USB device has: write the "
+                   "handset's id in 1 to 4 hexadecimal digits, for example 0x04e8"},
+        ConfigCase{"OnlyVendor", "[LURRA_USB]\nVendorId=04e8\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=04e8 is set in section [LURRA_USB] of FILE but ProductId is not: set both VendorId "
+                   "and ProductId, each in 1 to 4 hexadecimal digits"},
+        ConfigCase{"OnlyProductTheOtherEmpty", "[LURRA_USB]\nVendorId=\nProductId=0x685d\n", UsbConfigState::Invalid,
+                   0, 0, "",
+                   "ProductId=0x685d is set in section [LURRA_USB] of FILE but VendorId is not: set both VendorId "
+                   "and ProductId, each in 1 to 4 hexadecimal digits"},
+        // A malformed id is named before a missing one.
+        ConfigCase{"OnlyABadVendor", "[LURRA_USB]\nVendorId=0x04e8zz\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=0x04e8zz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x04e8"},
+        ConfigCase{"PortNoPath", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=usb1\n", UsbConfigState::Invalid,
+                   0, 0, "",
+                   "\"usb1\" (Port= in section [LURRA_USB] of FILE) is not a USB port path: write the port as udev "
+                   "names it, for example 1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port"},
+        ConfigCase{"PortLeadingZero", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=1-02\n",
+                   UsbConfigState::Invalid, 0, 0, "",
+                   "\"1-02\" (Port= in section [LURRA_USB] of FILE) is not a USB port path: write the port as udev "
+                   "names it, for example 1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port"},
+        ConfigCase{"PortEmptyIsAnyPort", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=\n",
+                   UsbConfigState::Configured, 0x04e8, 0x685d, "", ""}),
+    [](const ::testing::TestParamInfo<ConfigCase>& param) { return std::string(param.param.name); });
+
+TEST(UsbConfig, APortAskedForTakesThePlaceOfPortAndIsCheckedTheSameWay) {
+  const CProfileFile profile = CProfileFile::FromText("[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=1-02\n");
+  UsbDeviceMatch match;
+  std::string problem;
+  ASSERT_EQ(CheckUsbDeviceMatch(profile, kFile, match, problem, "1-4"), UsbConfigState::Configured) << problem;
+  EXPECT_EQ(match.portPath, "1-4");
+  EXPECT_EQ(problem, "");
+  EXPECT_EQ(CheckUsbDeviceMatch(profile, kFile, match, problem, "2.1"), UsbConfigState::Invalid);
+  EXPECT_EQ(problem,
+            "\"2.1\" (the port asked for) is not a USB port path: write the port as udev names it, for example "
+            "1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port");
+  EXPECT_EQ(match.portPath, "1-4");
+  // Bad ids are refused whatever port is asked for.
+  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=4e8h\nProductId=685d\n"), kFile,
+                                match, problem, "1-4"),
+            UsbConfigState::Invalid);
+  EXPECT_EQ(problem.rfind("VendorId=4e8h in section [LURRA_USB] of " + std::string(kFile), 0), 0u) << problem;
+}
+
+TEST(UsbConfig, AValueOfAnyLengthIsNamedWhole) {
+  const std::string value = "0x" + std::string(3000, '7');
+  const std::string path = "/" + std::string(3000, 'd') + "/LURRA.ini";
+  UsbDeviceMatch match;
+  std::string problem;
+  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=" + value + "\nProductId=1\n"), path,
+                                match, problem),
+            UsbConfigState::Invalid);
+  EXPECT_TRUE(Contains(problem, "VendorId=" + value + " in section [LURRA_USB] of " + path + " is not a USB id"));
 }
 
 TEST(UsbDeviceMatch, MatchesIdsAndThePortWhenOneIsGiven) {

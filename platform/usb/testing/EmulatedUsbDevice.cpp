@@ -24,7 +24,10 @@ void Answer(UMockdevIoctlClient* client, int error) {
 }  // namespace
 
 EmulatedUsbDevice::EmulatedUsbDevice(const EmulatedDeviceParams& params, std::unique_ptr<IUsbFunction> function)
-    : m_params(params), m_handler(umockdev_ioctl_base_new()), m_function(std::move(function)) {
+    : m_params(params),
+      m_handler(umockdev_ioctl_base_new()),
+      m_function(std::move(function)),
+      m_packet(params.maxPacketSize != 0 ? params.maxPacketSize : 512) {
   m_signal = g_signal_connect_data(m_handler, "handle-ioctl", reinterpret_cast<GCallback>(&OnIoctl), this, nullptr,
                                    static_cast<GConnectFlags>(0));
 }
@@ -162,19 +165,40 @@ bool EmulatedUsbDevice::Complete(PendingUrb& pending, int& actual, int& status) 
   actual = 0;
   status = 0;
   if (length == 0) return true;
-  size_t moved = 0;
-  if ((pending.endpoint & 0x80) != 0) {
+  if ((pending.endpoint & 0x80) == 0) {
+    const size_t moved = m_function->Received(buffer, length);
+    if (moved == 0) return false;
+    actual = static_cast<int>(moved < length ? moved : length);
+    return true;
+  }
+  // IN: packet by packet, until a short packet, a full buffer or babble.
+  const size_t packetSize = m_packet.size();
+  std::vector<uint8_t>& packet = m_packet;
+  size_t filled = static_cast<size_t>(pending.filled);
+  for (;;) {
     if (m_function->InStalled()) {
       status = -EPIPE;
-      return true;
+      break;
     }
-    if (m_function->SendZeroLength()) return true;
-    moved = m_function->Send(buffer, length);
-  } else {
-    moved = m_function->Received(buffer, length);
+    if (m_function->SendZeroLength()) break;
+    size_t sent = m_function->Send(packet.data(), packetSize);
+    if (sent == 0) {
+      pending.filled = static_cast<int>(filled);
+      return false;  // the URB waits, with the packets it has
+    }
+    if (sent > packetSize) sent = packetSize;
+    const size_t room = length - filled;
+    std::memcpy(buffer + filled, packet.data(), sent < room ? sent : room);
+    if (sent > room) {
+      filled = length;
+      status = -EOVERFLOW;
+      break;
+    }
+    filled += sent;
+    if (sent < packetSize || filled == length) break;
   }
-  if (moved == 0) return false;
-  actual = static_cast<int>(moved < length ? moved : length);
+  pending.filled = static_cast<int>(filled);
+  actual = static_cast<int>(filled);
   return true;
 }
 
@@ -185,19 +209,27 @@ void EmulatedUsbDevice::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg
   if (!m_discarded.empty()) {
     chosen = m_discarded.front();
     m_discarded.pop_front();
+    actual = chosen.filled;
     status = -ENOENT;
   } else if (m_unplugged) {
     if (m_pending.empty()) return Answer(client, ENODEV);
     chosen = m_pending.front();
     m_pending.pop_front();
+    actual = chosen.filled;
     status = -ENODEV;
   } else {
+    // An endpoint's URBs complete in order: a later IN URB gets no packet
+    // while an earlier one waits.
+    bool inWaiting = false;
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
+      const bool in = (it->endpoint & 0x80) != 0;
+      if (in && inWaiting) continue;
       if (Complete(*it, actual, status)) {
         chosen = *it;
         m_pending.erase(it);
         break;
       }
+      if (in) inWaiting = true;
     }
     if (chosen.urb == nullptr) return Answer(client, EAGAIN);
   }

@@ -6,9 +6,14 @@
 //
 // URBs are served as hardware serves them: OUT URBs are taken by the function
 // in order when reaped (it may take fewer bytes, ending the URB short, or none
-// yet, which keeps it pending like a NAK); IN URBs wait until the function has
-// bytes and are filled at reap time; a discarded URB is reaped with -ENOENT;
-// after an unplug every URB fails with -ENODEV.
+// yet, which keeps it pending like a NAK). IN URBs are filled at reap time, in
+// order, with the function's packets of at most wMaxPacketSize bytes: a full
+// packet leaves the URB waiting for the next one, a short or zero-length packet
+// ends it, and so does a full buffer. A packet longer than the room left in the
+// URB ends it with -EOVERFLOW (babble), as on a real bus: the URB gets the
+// bytes that fit and the rest of that packet is lost. A discarded URB is reaped
+// with -ENOENT and the bytes it had taken; after an unplug every URB fails with
+// -ENODEV.
 #include <umockdev.h>
 
 #include <cstddef>
@@ -32,12 +37,14 @@ class IUsbFunction {
   // One OUT URB's bytes. Returns how many the device took, at most `length`:
   // fewer ends the URB short, 0 leaves it pending until asked again.
   virtual size_t Received(const uint8_t* data, size_t length) = 0;
-  // Fills at most `max` bytes into one IN URB; 0 while there is nothing to send.
+  // Fills the next IN packet: at most `max` bytes, the endpoint's
+  // wMaxPacketSize; 0 while there is nothing to send. A packet shorter than
+  // `max` is a short packet and ends the host's transfer.
   virtual size_t Send(uint8_t* out, size_t max) = 0;
   // A stalled IN endpoint fails its URBs with -EPIPE.
   virtual bool InStalled() const { return false; }
-  // Whether the next IN URB ends at once with no bytes, as a zero-length
-  // packet ends a transfer; asked before Send.
+  // Whether the next IN packet is a zero-length packet, which ends the URB
+  // with the bytes it has; asked before every Send.
   virtual bool SendZeroLength() { return false; }
 };
 
@@ -46,7 +53,7 @@ struct UrbRecord {
   uint8_t endpoint = 0;
   int length = 0;  // the URB's buffer length
   int actual = 0;  // bytes moved
-  int status = 0;  // 0, -ENOENT (discarded), -ENODEV (unplugged), -EPIPE (stalled)
+  int status = 0;  // 0, -ENOENT (discarded), -ENODEV (unplugged), -EPIPE (stalled), -EOVERFLOW (babble)
 };
 
 class EmulatedUsbDevice {
@@ -84,6 +91,7 @@ class EmulatedUsbDevice {
     UMockdevIoctlData* urb = nullptr;  // our reference; its buffer is resolved as a child
     uint8_t endpoint = 0;
     int length = 0;
+    int filled = 0;  // bytes of an IN URB's full packets so far
   };
 
   static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
@@ -101,6 +109,7 @@ class EmulatedUsbDevice {
 
   mutable std::mutex m_mutex;
   std::unique_ptr<IUsbFunction> m_function;
+  std::vector<uint8_t> m_packet;  // one IN packet, wMaxPacketSize bytes
   uint32_t m_capabilities = 0;
   int m_claimError = 0;
   bool m_unplugged = false;

@@ -1,7 +1,9 @@
 #pragma once
 // ScriptedFunction: a device function that sends what it is given, in the
-// pieces it is given (each piece ends its URB short, as a short packet does),
-// and keeps what the host sent. Its fields belong to the device's lock:
+// pieces it is given, and keeps what the host sent. Each piece is one transfer
+// of the device: packets of wMaxPacketSize bytes and a last, short one (none
+// when the piece is a whole number of packets, so that the next piece follows
+// in the same URB). Its fields belong to the device's lock:
 // reach them through EmulatedUsbDevice::WithFunction.
 #include <algorithm>
 #include <cstddef>
