@@ -1,7 +1,6 @@
 #include "CliOptions.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "FaultPlan.h"
 #include "UsbDeviceMatch.h"
@@ -19,16 +18,12 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, std::string& val
   return true;
 }
 
-// A USB id as the configuration spells one: decimal, or hexadecimal after
-// 0x, from 1 to 0xFFFF, and nothing after the digits.
-std::optional<uint16_t> ParseUsbId(const std::string& text) {
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const char* begin = text.data() + (hex ? 2 : 0);
-  const char* end = text.data() + text.size();
-  uint32_t value = 0;
-  const auto [stop, ec] = std::from_chars(begin, end, value, hex ? 16 : 10);
-  if (begin == end || ec != std::errc() || stop != end || value == 0 || value > 0xFFFF) return std::nullopt;
-  return static_cast<uint16_t>(value);
+// A USB id as the configuration spells one (hexadecimal, with or without
+// 0x, 1 to 4 digits), never 0.
+std::optional<uint16_t> ParseNonZeroUsbId(const std::string& text) {
+  const std::optional<uint16_t> id = ParseUsbId(text);
+  if (!id || *id == 0) return std::nullopt;
+  return id;
 }
 
 // The value of `--name VALUE` or `--name=VALUE` at args[i]; false (with the
@@ -190,7 +185,7 @@ std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::strin
     std::string value;
     if (a == "--vendor" || a == "--product") {
       if (!TakeValue(args, i, value, error)) return std::nullopt;
-      const std::optional<uint16_t> id = ParseUsbId(value);
+      const std::optional<uint16_t> id = ParseNonZeroUsbId(value);
       if (!id) {
         error = a + " " + value + ": needs a USB id from 1 to 0xffff (decimal, or hexadecimal after 0x)";
         return std::nullopt;

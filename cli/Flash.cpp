@@ -90,9 +90,10 @@ void ShowUnstarted(IRunOutput& output, HandsetOutcome& o) {
   output.Result(o);
 }
 
-// 0 when the configuration can be read and names the handset's ids; else the
-// exit status, after the line that says what to mend.
-int CheckUsbConfiguration(const std::string& configPath, std::FILE* err) {
+// 0 when the configuration can be read and names the handset's ids (and a
+// port, when `port` does not take its place); else the exit status, after the
+// line that says what to mend.
+int CheckUsbConfiguration(const std::string& configPath, const std::string& port, std::FILE* err) {
   CProfileFile profile;
   const ProfileLoadResult loaded = CProfileFile::LoadChecked(configPath, profile);
   if (loaded != ProfileLoadResult::kLoaded && loaded != ProfileLoadResult::kMissing) {
@@ -100,8 +101,9 @@ int CheckUsbConfiguration(const std::string& configPath, std::FILE* err) {
     return 0;
   }
   UsbDeviceMatch match;
-  if (!ReadUsbDeviceMatch(profile, match)) {
-    std::fprintf(err, "morvak-cli: %s\n", NotConfiguredProblem(configPath).c_str());
+  std::string problem;
+  if (CheckUsbDeviceMatch(profile, configPath, match, problem, port) != UsbConfigState::Configured) {
+    std::fprintf(err, "morvak-cli: %s\n", problem.c_str());
     return clitexts::kExitConfiguration;
   }
   return 0;
@@ -135,7 +137,9 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   } else {
     // Without ids a real handset is never found: say what to set at once
     // rather than wait for ever.
-    if (const int status = CheckUsbConfiguration(configPath, err); status != 0) return status;
+    // --port takes the place of Port=.
+    const std::string port = !options.ports.empty() ? options.ports.front() : std::string();
+    if (const int status = CheckUsbConfiguration(configPath, port, err); status != 0) return status;
     std::vector<std::string> ports = options.ports;
     if (options.allPorts) {
       if (const int status = FindAllPorts(configPath, ports, unopened, err); status != 0) return status;

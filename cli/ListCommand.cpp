@@ -39,12 +39,12 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
 
 int RunList(const ListOptions& options, const std::string& configPath, std::FILE* out) {
   UsbDeviceMatch match;
-  const bool configured = ReadUsbDeviceMatch(CProfileFile::Load(configPath), match);
+  std::string problem;
+  const bool configured =
+      CheckUsbDeviceMatch(CProfileFile::Load(configPath), configPath, match, problem) == UsbConfigState::Configured;
   if (!configured) {
-    std::fprintf(out, "%s\n", NotConfiguredProblem(configPath).c_str());
+    std::fprintf(out, "%s\n", problem.c_str());
     if (!options.all) return 1;
-  } else if (!match.portPath.empty() && !IsPortPath(match.portPath)) {
-    std::fprintf(out, "%s\n", BadPortProblem(match.portPath, true, configPath).c_str());
   } else {
     std::fprintf(out, "Handsets are USB devices %04x:%04x%s%s (from %s).\n", match.vendorId, match.productId,
                  match.portPath.empty() ? "" : " on port ", match.portPath.c_str(), configPath.c_str());

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "CliTexts.h"
 #include "ProfileFile.h"
 #include "UdevRule.h"
 #include "UsbDeviceMatch.h"
@@ -14,9 +15,11 @@ int RunUdevRule(const UdevRuleOptions& options, const std::string& configPath, s
   if (options.vendorId && options.productId) {
     match.vendorId = *options.vendorId;
     match.productId = *options.productId;
-  } else if (!ReadUsbDeviceMatch(CProfileFile::Load(configPath), match)) {
-    std::fprintf(err, "morvak-cli: %s, or give --vendor and --product\n", NotConfiguredProblem(configPath).c_str());
-    return 1;
+  } else if (std::string problem;
+             CheckUsbDeviceMatch(CProfileFile::Load(configPath), configPath, match, problem, {}) !=
+             UsbConfigState::Configured) {
+    std::fprintf(err, "morvak-cli: %s, or give --vendor and --product\n", problem.c_str());
+    return clitexts::kExitConfiguration;
   }
   const std::string rule = UdevRuleFile(match.vendorId, match.productId);
   if (options.output.empty()) {

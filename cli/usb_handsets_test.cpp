@@ -3,6 +3,8 @@
 // --all-ports, Port= of the configuration), with the virtual handset behind
 // each emulated device.
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -280,6 +282,31 @@ TEST_F(UsbFlashTest, APortThatIsNoPortPathIsSaidNotWaitedOn) {
   right.Close();
   EXPECT_EQ(right.OpenedPortPath(), "1-2");
   EXPECT_EQ(device->Claims(), 1);
+}
+
+// A configuration that names no handset, or names it wrongly, is refused at
+// once with its line: no device is claimed and nothing waits.
+TEST_F(UsbFlashTest, IdsThatAreMissingOrMalformedRefuseTheRunAtOnce) {
+  EmulatedUsbDevice* device = PlugHandset(2);
+  ASSERT_NE(device, nullptr);
+  const struct {
+    const char* usb;
+    const char* line;
+  } cases[] = {
+      {"", "No handset USB ids configured"},
+      {"[LURRA_USB]\nVendorId=0x1234zz\nProductId=0x5678\n", "VendorId=0x1234zz in section [LURRA_USB] of "},
+      {"[LURRA_USB]\nVendorId=0x1234\n", "ProductId"},
+  };
+  for (const auto& c : cases) {
+    program.Config(std::string(testing::kSmallNandSizes) + c.usb);
+    std::string output;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Flash({}, output), 78) << output;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    EXPECT_TRUE(Contains(output, c.line)) << output;
+    EXPECT_FALSE(Contains(output, "Read the input file:")) << output;
+  }
+  EXPECT_EQ(device->Claims(), 0);
 }
 
 }  // namespace

@@ -35,9 +35,9 @@ struct UsbDeviceMatch {
 };
 
 // A USB id as [LURRA_USB] takes it: hexadecimal, with or without 0x (or 0X),
-// exactly 1 to 4 hex digits and nothing else ("04e8", "0x04E8", "1"). Nothing
-// for anything else ("4660" is 0x4660, never decimal; "+4e8", "-1", "0x",
-// "12345", "0x04e8zz", "4e8h", " 4e8" are refused). 0 is well formed here;
+// exactly 1 to 4 hex digits and nothing else ("12ab", "0x12AB", "1"). Nothing
+// for anything else ("4660" is 0x4660, never decimal; "+2ab", "-1", "0x",
+// "12345", "0x12abzz", "2abh", " 2ab" are refused). 0 is well formed here;
 // no device has it, so the readers below refuse it.
 std::optional<uint16_t> ParseUsbId(std::string_view text);
 

@@ -32,11 +32,11 @@ inline constexpr const char* kNotConfiguredFormat =
 // An id that is not as ParseUsbId takes it. Key, value as written, kSection,
 // configuration file path.
 inline constexpr const char* kBadIdFormat =
-    "%s=%s in section [%s] of %s is not a USB id: write 1 to 4 hexadecimal digits, for example 0x04e8";
+    "%s=%s in section [%s] of %s is not a USB id: write 1 to 4 hexadecimal digits, for example 0x12ab";
 // An id of 0. Key, value as written, kSection, configuration file path.
 inline constexpr const char* kZeroIdFormat =
     "%s=%s in section [%s] of %s is 0, which no USB device has: write the handset's id in 1 to 4 "
-    "hexadecimal digits, for example 0x04e8";
+    "hexadecimal digits, for example 0x12ab";
 // One id set and the other not. The key set, its value, kSection, the
 // configuration file path, the key missing, kVendorKey, kProductKey.
 inline constexpr const char* kMissingIdFormat =

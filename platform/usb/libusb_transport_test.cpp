@@ -129,20 +129,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<InvalidCase>& param) { return std::string(param.param.name); });
 
 TEST_F(OpenTest, IdsWithoutPrefixAreHexadecimal) {
-  // "04e8" was once read as decimal 4: the device with vendor 0x0004 would
+  // "12ab" was once read as decimal 12: the device with vendor 0x000c would
   // have been claimed.
   EmulatedDeviceParams four;
-  four.vendorId = 0x0004;
+  four.vendorId = 0x000c;
   four.address = 2;
   four.port = 2;
   EmulatedDeviceParams handset;
-  handset.vendorId = 0x04e8;
+  handset.vendorId = 0x12ab;
   handset.address = 3;
   handset.port = 3;
   EmulatedUsbDevice* wrong = Plug(four);
   EmulatedUsbDevice* right = Plug(handset);
   ASSERT_TRUE(wrong && right);
-  Configure("[LURRA_USB]\nVendorId=04e8\nProductId=5678\n");
+  Configure("[LURRA_USB]\nVendorId=12ab\nProductId=5678\n");
   ASSERT_EQ(Transport().Open(), OPEN_CONNECTED) << Transport().OpenProblem();
   EXPECT_EQ(right->Claims(), 1);
   EXPECT_EQ(wrong->Claims(), 0);

@@ -43,9 +43,9 @@ TEST(UsbDeviceMatch, UnusableIdsLeaveTheMatchAlone) {
       "[LURRA_USB]\nVendorId=0x10000\nProductId=0x1234\n",
       "[LURRA_USB]\nVendorId=-1\nProductId=0x1234\n",
       "[LURRA_USB]\nVendorId=none\nProductId=0x1234\n",
-      // Read once as 0x04E8 and 4, which would open another device.
-      "[LURRA_USB]\nVendorId=0x04e8zz\nProductId=0x1234\n",
-      "[LURRA_USB]\nVendorId=0x1234\nProductId=4e8h\n",
+      // Read once as 0x12AB and 12, which would open another device.
+      "[LURRA_USB]\nVendorId=0x12abzz\nProductId=0x1234\n",
+      "[LURRA_USB]\nVendorId=0x1234\nProductId=2abh\n",
       "[LURRA_USB]\nVendorId=12345\nProductId=0x1234\n",
   };
   for (const char* text : texts) {
@@ -71,19 +71,19 @@ TEST_P(UsbIdTest, IsReadAsHexadecimalOrRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, UsbIdTest,
-    ::testing::Values(IdCase{"04e8", 0x04e8}, IdCase{"0x04e8", 0x04e8}, IdCase{"0X04E8", 0x04e8},
-                      IdCase{"4E8", 0x04e8}, IdCase{"1", 0x0001}, IdCase{"0x1", 0x0001}, IdCase{"ffff", 0xffff},
+    ::testing::Values(IdCase{"12ab", 0x12ab}, IdCase{"0x12ab", 0x12ab}, IdCase{"0X12AB", 0x12ab},
+                      IdCase{"4E8", 0x12ab}, IdCase{"1", 0x0001}, IdCase{"0x1", 0x0001}, IdCase{"ffff", 0xffff},
                       IdCase{"0xFFFF", 0xffff}, IdCase{"4660", 0x4660}, IdCase{"0", 0}, IdCase{"0x0", 0},
                       IdCase{"0000", 0},
                       // Refused: anything that is not 1 to 4 hex digits after an optional 0x.
                       IdCase{"", std::nullopt}, IdCase{"0x", std::nullopt}, IdCase{"0X", std::nullopt},
-                      IdCase{"0x04e8zz", std::nullopt}, IdCase{"04e8zz", std::nullopt}, IdCase{"4e8h", std::nullopt},
-                      IdCase{"+4e8", std::nullopt}, IdCase{"-1", std::nullopt}, IdCase{"12345", std::nullopt},
+                      IdCase{"0x12abzz", std::nullopt}, IdCase{"12abzz", std::nullopt}, IdCase{"2abh", std::nullopt},
+                      IdCase{"+2ab", std::nullopt}, IdCase{"-1", std::nullopt}, IdCase{"12345", std::nullopt},
                       IdCase{"0x12345", std::nullopt}, IdCase{"0x00001", std::nullopt},
-                      IdCase{"0x10000", std::nullopt}, IdCase{" 4e8", std::nullopt}, IdCase{"4e8 ", std::nullopt},
-                      IdCase{"04 e8", std::nullopt}, IdCase{"x4e8", std::nullopt}, IdCase{"0xx4e8", std::nullopt},
-                      IdCase{"#4e8", std::nullopt}, IdCase{"4e8;", std::nullopt}, IdCase{"none", std::nullopt},
-                      IdCase{"0b1", 0x00b1}, IdCase{"1.0", std::nullopt}, IdCase{"\"04e8\"", std::nullopt}));
+                      IdCase{"0x10000", std::nullopt}, IdCase{" 2ab", std::nullopt}, IdCase{"2ab ", std::nullopt},
+                      IdCase{"12 ab", std::nullopt}, IdCase{"x2ab", std::nullopt}, IdCase{"0xx2ab", std::nullopt},
+                      IdCase{"#2ab", std::nullopt}, IdCase{"2ab;", std::nullopt}, IdCase{"none", std::nullopt},
+                      IdCase{"0b1", 0x00b1}, IdCase{"1.0", std::nullopt}, IdCase{"\"12ab\"", std::nullopt}));
 
 // [LURRA_USB] as a whole: not configured, configured, or refused with the
 // line that names the key, the value and the file.
@@ -150,69 +150,69 @@ INSTANTIATE_TEST_SUITE_P(
                    UsbConfigState::NotConfigured, 0, 0, "", kNotConfigured},
         ConfigCase{"BothEmpty", "[LURRA_USB]\nVendorId=\nProductId=\nPort=1-2\n", UsbConfigState::NotConfigured, 0,
                    0, "", kNotConfigured},
-        ConfigCase{"WithPrefix", "[LURRA_USB]\nVendorId=0x04e8\nProductId=0x685D\n", UsbConfigState::Configured,
-                   0x04e8, 0x685d, "", ""},
-        ConfigCase{"WithoutPrefix", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\n", UsbConfigState::Configured,
-                   0x04e8, 0x685d, "", ""},
+        ConfigCase{"WithPrefix", "[LURRA_USB]\nVendorId=0x12ab\nProductId=0x685D\n", UsbConfigState::Configured,
+                   0x12ab, 0x685d, "", ""},
+        ConfigCase{"WithoutPrefix", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\n", UsbConfigState::Configured,
+                   0x12ab, 0x685d, "", ""},
         // The profile reader trims values.
-        ConfigCase{"Trimmed", "[LURRA_USB]\nVendorId = 04e8 \nProductId=\t1\t\nPort= 1-2.3 \n",
-                   UsbConfigState::Configured, 0x04e8, 0x0001, "1-2.3", ""},
-        ConfigCase{"TrailingLetters", "[LURRA_USB]\nVendorId=0x04e8zz\nProductId=0x685d\n", UsbConfigState::Invalid,
+        ConfigCase{"Trimmed", "[LURRA_USB]\nVendorId = 12ab \nProductId=\t1\t\nPort= 1-2.3 \n",
+                   UsbConfigState::Configured, 0x12ab, 0x0001, "1-2.3", ""},
+        ConfigCase{"TrailingLetters", "[LURRA_USB]\nVendorId=0x12abzz\nProductId=0x685d\n", UsbConfigState::Invalid,
                    0, 0, "",
-                   "VendorId=0x04e8zz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
-        ConfigCase{"Sign", "[LURRA_USB]\nVendorId=+4e8\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
-                   "VendorId=+4e8 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
-        ConfigCase{"Negative", "[LURRA_USB]\nVendorId=0x04e8\nProductId=-1\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=0x12abzz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x12ab"},
+        ConfigCase{"Sign", "[LURRA_USB]\nVendorId=+2ab\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=+2ab in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x12ab"},
+        ConfigCase{"Negative", "[LURRA_USB]\nVendorId=0x12ab\nProductId=-1\n", UsbConfigState::Invalid, 0, 0, "",
                    "ProductId=-1 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
+                   "digits, for example 0x12ab"},
         ConfigCase{"PrefixOnly", "[LURRA_USB]\nVendorId=0x\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=0x in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
-        ConfigCase{"FiveDigits", "[LURRA_USB]\nVendorId=0x04e8\nProductId=12345\n", UsbConfigState::Invalid, 0, 0,
+                   "digits, for example 0x12ab"},
+        ConfigCase{"FiveDigits", "[LURRA_USB]\nVendorId=0x12ab\nProductId=12345\n", UsbConfigState::Invalid, 0, 0,
                    "",
                    "ProductId=12345 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
-        ConfigCase{"Suffix", "[LURRA_USB]\nVendorId=4e8h\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
-                   "VendorId=4e8h in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
+                   "digits, for example 0x12ab"},
+        ConfigCase{"Suffix", "[LURRA_USB]\nVendorId=2abh\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=2abh in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x12ab"},
         ConfigCase{"BothBadNamesTheVendor", "[LURRA_USB]\nVendorId=abcde\nProductId=xyz\n", UsbConfigState::Invalid,
                    0, 0, "",
                    "VendorId=abcde in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
+                   "digits, for example 0x12ab"},
         ConfigCase{"ZeroVendor", "[LURRA_USB]\nVendorId=0x0\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=0x0 in section [LURRA_USB] of FILE is 0, which no USB device has: write the "
-                   "handset's id in 1 to 4 hexadecimal digits, for example 0x04e8"},
-        ConfigCase{"ZeroProduct", "[LURRA_USB]\nVendorId=0x04e8\nProductId=0000\n", UsbConfigState::Invalid, 0, 0,
+                   "handset's id in 1 to 4 hexadecimal digits, for example 0x12ab"},
+        ConfigCase{"ZeroProduct", "[LURRA_USB]\nVendorId=0x12ab\nProductId=0000\n", UsbConfigState::Invalid, 0, 0,
                    "",
                    "ProductId=0000 in section [LURRA_USB] of FILE is 0, which no USB device has: write the "
-                   "handset's id in 1 to 4 hexadecimal digits, for example 0x04e8"},
-        ConfigCase{"OnlyVendor", "[LURRA_USB]\nVendorId=04e8\n", UsbConfigState::Invalid, 0, 0, "",
-                   "VendorId=04e8 is set in section [LURRA_USB] of FILE but ProductId is not: set both VendorId "
+                   "handset's id in 1 to 4 hexadecimal digits, for example 0x12ab"},
+        ConfigCase{"OnlyVendor", "[LURRA_USB]\nVendorId=12ab\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=12ab is set in section [LURRA_USB] of FILE but ProductId is not: set both VendorId "
                    "and ProductId, each in 1 to 4 hexadecimal digits"},
         ConfigCase{"OnlyProductTheOtherEmpty", "[LURRA_USB]\nVendorId=\nProductId=0x685d\n", UsbConfigState::Invalid,
                    0, 0, "",
                    "ProductId=0x685d is set in section [LURRA_USB] of FILE but VendorId is not: set both VendorId "
                    "and ProductId, each in 1 to 4 hexadecimal digits"},
         // A malformed id is named before a missing one.
-        ConfigCase{"OnlyABadVendor", "[LURRA_USB]\nVendorId=0x04e8zz\n", UsbConfigState::Invalid, 0, 0, "",
-                   "VendorId=0x04e8zz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
-                   "digits, for example 0x04e8"},
-        ConfigCase{"PortNoPath", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=usb1\n", UsbConfigState::Invalid,
+        ConfigCase{"OnlyABadVendor", "[LURRA_USB]\nVendorId=0x12abzz\n", UsbConfigState::Invalid, 0, 0, "",
+                   "VendorId=0x12abzz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
+                   "digits, for example 0x12ab"},
+        ConfigCase{"PortNoPath", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=usb1\n", UsbConfigState::Invalid,
                    0, 0, "",
                    "\"usb1\" (Port= in section [LURRA_USB] of FILE) is not a USB port path: write the port as udev "
                    "names it, for example 1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port"},
-        ConfigCase{"PortLeadingZero", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=1-02\n",
+        ConfigCase{"PortLeadingZero", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=1-02\n",
                    UsbConfigState::Invalid, 0, 0, "",
                    "\"1-02\" (Port= in section [LURRA_USB] of FILE) is not a USB port path: write the port as udev "
                    "names it, for example 1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port"},
-        ConfigCase{"PortEmptyIsAnyPort", "[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=\n",
-                   UsbConfigState::Configured, 0x04e8, 0x685d, "", ""}),
+        ConfigCase{"PortEmptyIsAnyPort", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=\n",
+                   UsbConfigState::Configured, 0x12ab, 0x685d, "", ""}),
     [](const ::testing::TestParamInfo<ConfigCase>& param) { return std::string(param.param.name); });
 
 TEST(UsbConfig, APortAskedForTakesThePlaceOfPortAndIsCheckedTheSameWay) {
-  const CProfileFile profile = CProfileFile::FromText("[LURRA_USB]\nVendorId=04e8\nProductId=685d\nPort=1-02\n");
+  const CProfileFile profile = CProfileFile::FromText("[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=1-02\n");
   UsbDeviceMatch match;
   std::string problem;
   ASSERT_EQ(CheckUsbDeviceMatch(profile, kFile, match, problem, "1-4"), UsbConfigState::Configured) << problem;
@@ -224,10 +224,10 @@ TEST(UsbConfig, APortAskedForTakesThePlaceOfPortAndIsCheckedTheSameWay) {
             "1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port");
   EXPECT_EQ(match.portPath, "1-4");
   // Bad ids are refused whatever port is asked for.
-  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=4e8h\nProductId=685d\n"), kFile,
+  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=2abh\nProductId=685d\n"), kFile,
                                 match, problem, "1-4"),
             UsbConfigState::Invalid);
-  EXPECT_EQ(problem.rfind("VendorId=4e8h in section [LURRA_USB] of " + std::string(kFile), 0), 0u) << problem;
+  EXPECT_EQ(problem.rfind("VendorId=2abh in section [LURRA_USB] of " + std::string(kFile), 0), 0u) << problem;
 }
 
 TEST(UsbConfig, AValueOfAnyLengthIsNamedWhole) {
