@@ -72,7 +72,7 @@ TEST_P(UsbIdTest, IsReadAsHexadecimalOrRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, UsbIdTest,
     ::testing::Values(IdCase{"12ab", 0x12ab}, IdCase{"0x12ab", 0x12ab}, IdCase{"0X12AB", 0x12ab},
-                      IdCase{"4E8", 0x12ab}, IdCase{"1", 0x0001}, IdCase{"0x1", 0x0001}, IdCase{"ffff", 0xffff},
+                      IdCase{"2AB", 0x02ab}, IdCase{"1", 0x0001}, IdCase{"0x1", 0x0001}, IdCase{"ffff", 0xffff},
                       IdCase{"0xFFFF", 0xffff}, IdCase{"4660", 0x4660}, IdCase{"0", 0}, IdCase{"0x0", 0},
                       IdCase{"0000", 0},
                       // Refused: anything that is not 1 to 4 hex digits after an optional 0x.
@@ -150,38 +150,38 @@ INSTANTIATE_TEST_SUITE_P(
                    UsbConfigState::NotConfigured, 0, 0, "", kNotConfigured},
         ConfigCase{"BothEmpty", "[LURRA_USB]\nVendorId=\nProductId=\nPort=1-2\n", UsbConfigState::NotConfigured, 0,
                    0, "", kNotConfigured},
-        ConfigCase{"WithPrefix", "[LURRA_USB]\nVendorId=0x12ab\nProductId=0x685D\n", UsbConfigState::Configured,
-                   0x12ab, 0x685d, "", ""},
-        ConfigCase{"WithoutPrefix", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\n", UsbConfigState::Configured,
-                   0x12ab, 0x685d, "", ""},
+        ConfigCase{"WithPrefix", "[LURRA_USB]\nVendorId=0x12ab\nProductId=0x5A6B\n", UsbConfigState::Configured,
+                   0x12ab, 0x5a6b, "", ""},
+        ConfigCase{"WithoutPrefix", "[LURRA_USB]\nVendorId=12ab\nProductId=5a6b\n", UsbConfigState::Configured,
+                   0x12ab, 0x5a6b, "", ""},
         // The profile reader trims values.
         ConfigCase{"Trimmed", "[LURRA_USB]\nVendorId = 12ab \nProductId=\t1\t\nPort= 1-2.3 \n",
                    UsbConfigState::Configured, 0x12ab, 0x0001, "1-2.3", ""},
-        ConfigCase{"TrailingLetters", "[LURRA_USB]\nVendorId=0x12abzz\nProductId=0x685d\n", UsbConfigState::Invalid,
+        ConfigCase{"TrailingLetters", "[LURRA_USB]\nVendorId=0x12abzz\nProductId=0x5a6b\n", UsbConfigState::Invalid,
                    0, 0, "",
                    "VendorId=0x12abzz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
-        ConfigCase{"Sign", "[LURRA_USB]\nVendorId=+2ab\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+        ConfigCase{"Sign", "[LURRA_USB]\nVendorId=+2ab\nProductId=0x5a6b\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=+2ab in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
         ConfigCase{"Negative", "[LURRA_USB]\nVendorId=0x12ab\nProductId=-1\n", UsbConfigState::Invalid, 0, 0, "",
                    "ProductId=-1 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
-        ConfigCase{"PrefixOnly", "[LURRA_USB]\nVendorId=0x\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+        ConfigCase{"PrefixOnly", "[LURRA_USB]\nVendorId=0x\nProductId=0x5a6b\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=0x in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
         ConfigCase{"FiveDigits", "[LURRA_USB]\nVendorId=0x12ab\nProductId=12345\n", UsbConfigState::Invalid, 0, 0,
                    "",
                    "ProductId=12345 in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
-        ConfigCase{"Suffix", "[LURRA_USB]\nVendorId=2abh\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+        ConfigCase{"Suffix", "[LURRA_USB]\nVendorId=2abh\nProductId=0x5a6b\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=2abh in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
         ConfigCase{"BothBadNamesTheVendor", "[LURRA_USB]\nVendorId=abcde\nProductId=xyz\n", UsbConfigState::Invalid,
                    0, 0, "",
                    "VendorId=abcde in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
-        ConfigCase{"ZeroVendor", "[LURRA_USB]\nVendorId=0x0\nProductId=0x685d\n", UsbConfigState::Invalid, 0, 0, "",
+        ConfigCase{"ZeroVendor", "[LURRA_USB]\nVendorId=0x0\nProductId=0x5a6b\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=0x0 in section [LURRA_USB] of FILE is 0, which no USB device has: write the "
                    "handset's id in 1 to 4 hexadecimal digits, for example 0x12ab"},
         ConfigCase{"ZeroProduct", "[LURRA_USB]\nVendorId=0x12ab\nProductId=0000\n", UsbConfigState::Invalid, 0, 0,
@@ -191,28 +191,28 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"OnlyVendor", "[LURRA_USB]\nVendorId=12ab\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=12ab is set in section [LURRA_USB] of FILE but ProductId is not: set both VendorId "
                    "and ProductId, each in 1 to 4 hexadecimal digits"},
-        ConfigCase{"OnlyProductTheOtherEmpty", "[LURRA_USB]\nVendorId=\nProductId=0x685d\n", UsbConfigState::Invalid,
+        ConfigCase{"OnlyProductTheOtherEmpty", "[LURRA_USB]\nVendorId=\nProductId=0x5a6b\n", UsbConfigState::Invalid,
                    0, 0, "",
-                   "ProductId=0x685d is set in section [LURRA_USB] of FILE but VendorId is not: set both VendorId "
+                   "ProductId=0x5a6b is set in section [LURRA_USB] of FILE but VendorId is not: set both VendorId "
                    "and ProductId, each in 1 to 4 hexadecimal digits"},
         // A malformed id is named before a missing one.
         ConfigCase{"OnlyABadVendor", "[LURRA_USB]\nVendorId=0x12abzz\n", UsbConfigState::Invalid, 0, 0, "",
                    "VendorId=0x12abzz in section [LURRA_USB] of FILE is not a USB id: write 1 to 4 hexadecimal "
                    "digits, for example 0x12ab"},
-        ConfigCase{"PortNoPath", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=usb1\n", UsbConfigState::Invalid,
+        ConfigCase{"PortNoPath", "[LURRA_USB]\nVendorId=12ab\nProductId=5a6b\nPort=usb1\n", UsbConfigState::Invalid,
                    0, 0, "",
                    "\"usb1\" (Port= in section [LURRA_USB] of FILE) is not a USB port path: write the port as udev "
                    "names it, for example 1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port"},
-        ConfigCase{"PortLeadingZero", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=1-02\n",
+        ConfigCase{"PortLeadingZero", "[LURRA_USB]\nVendorId=12ab\nProductId=5a6b\nPort=1-02\n",
                    UsbConfigState::Invalid, 0, 0, "",
                    "\"1-02\" (Port= in section [LURRA_USB] of FILE) is not a USB port path: write the port as udev "
                    "names it, for example 1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port"},
-        ConfigCase{"PortEmptyIsAnyPort", "[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=\n",
-                   UsbConfigState::Configured, 0x12ab, 0x685d, "", ""}),
+        ConfigCase{"PortEmptyIsAnyPort", "[LURRA_USB]\nVendorId=12ab\nProductId=5a6b\nPort=\n",
+                   UsbConfigState::Configured, 0x12ab, 0x5a6b, "", ""}),
     [](const ::testing::TestParamInfo<ConfigCase>& param) { return std::string(param.param.name); });
 
 TEST(UsbConfig, APortAskedForTakesThePlaceOfPortAndIsCheckedTheSameWay) {
-  const CProfileFile profile = CProfileFile::FromText("[LURRA_USB]\nVendorId=12ab\nProductId=685d\nPort=1-02\n");
+  const CProfileFile profile = CProfileFile::FromText("[LURRA_USB]\nVendorId=12ab\nProductId=5a6b\nPort=1-02\n");
   UsbDeviceMatch match;
   std::string problem;
   ASSERT_EQ(CheckUsbDeviceMatch(profile, kFile, match, problem, "1-4"), UsbConfigState::Configured) << problem;
@@ -224,7 +224,7 @@ TEST(UsbConfig, APortAskedForTakesThePlaceOfPortAndIsCheckedTheSameWay) {
             "1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port");
   EXPECT_EQ(match.portPath, "1-4");
   // Bad ids are refused whatever port is asked for.
-  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=2abh\nProductId=685d\n"), kFile,
+  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=2abh\nProductId=5a6b\n"), kFile,
                                 match, problem, "1-4"),
             UsbConfigState::Invalid);
   EXPECT_EQ(problem.rfind("VendorId=2abh in section [LURRA_USB] of " + std::string(kFile), 0), 0u) << problem;
