@@ -60,7 +60,15 @@ TEST(MultiHandsetTest, FourHandsetsFlashInParallelInLittleMoreThanTheTimeOfOne) 
   RecordProperty("four_handsets_s", std::to_string(four));
   RecordProperty("ratio", std::to_string(ratio));
   std::printf("demo image at 20 MB/s: one handset %.3f s, four in parallel %.3f s, ratio %.2f\n", one, four, ratio);
+  // Run one after another the four would take four times as long. The thread
+  // sanitizer multiplies the CPU time of every byte handled, and four
+  // handsets on two cores then share the CPU: a looser bound there still
+  // tells parallel from serial.
+#if defined(__SANITIZE_THREAD__)
+  EXPECT_LT(ratio, 3.0);
+#else
   EXPECT_LT(ratio, 1.5);
+#endif
   const auto rows = SummaryRows(last.output);
   ASSERT_EQ(rows.size(), 4u) << last.output;
   for (const auto& [port, row] : rows) {
