@@ -6,7 +6,7 @@ set -eu
 
 PACKAGES="
   cmake g++ ninja-build pkg-config
-  libusb-1.0-0-dev
+  libusb-1.0-0-dev nettle-dev
   umockdev libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-wqy-microhei
