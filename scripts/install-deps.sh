@@ -13,6 +13,7 @@ PACKAGES="
   xvfb xauth
   binutils-source bison flex xz-utils
   clang libclang-rt-14-dev
+  dpkg-dev file desktop-file-utils appstream debootstrap
 "
 
 missing=""
