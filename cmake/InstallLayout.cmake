@@ -14,7 +14,7 @@
 include(GNUInstallDirs)
 
 # Every install rule that does not name another component belongs to the
-# program; MorvakLocalState (below) is left out of the package.
+# program; MorvakLocalState (tools/file/) is left out of the package.
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME Runtime)
 
 set(MORVAK_INSTALL_PRIVATEDIR "lib/morvak" CACHE STRING
