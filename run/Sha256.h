@@ -1,9 +1,12 @@
 #pragma once
 // SHA-256 (FIPS 180-4), for the image fingerprint in run records. Streaming:
 // feed bytes in any split with Update, then take the digest once with Final.
+// The hashing itself is nettle's; its header stays out of this one (it defines
+// SHA256_DIGEST_SIZE as a macro).
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace morvak {
@@ -14,17 +17,20 @@ using Sha256Digest = std::array<uint8_t, SHA256_DIGEST_SIZE>;
 class CSha256 {
  public:
   CSha256();
+  ~CSha256();
+  CSha256(const CSha256& other);
+  CSha256& operator=(const CSha256& other);
+  // A moved-from hash may only be assigned to or destroyed.
+  CSha256(CSha256&& other) noexcept;
+  CSha256& operator=(CSha256&& other) noexcept;
+
   void Update(const uint8_t* data, size_t length);
   // The digest of everything fed so far; the object must not be fed afterwards.
   Sha256Digest Final();
 
  private:
-  void Compress(const uint8_t* block);
-
-  uint32_t m_state[8];
-  uint8_t m_block[64] = {};
-  size_t m_fill = 0;
-  uint64_t m_length = 0;  // bytes fed
+  struct State;  // nettle's context
+  std::unique_ptr<State> m_state;
 };
 
 Sha256Digest Sha256(const uint8_t* data, size_t length);

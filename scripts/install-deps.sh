@@ -6,13 +6,14 @@ set -eu
 
 PACKAGES="
   cmake g++ ninja-build pkg-config
-  libusb-1.0-0-dev
+  libusb-1.0-0-dev nettle-dev
   umockdev libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-wqy-microhei
   xvfb xauth
   binutils-source bison flex xz-utils
   clang libclang-rt-14-dev
+  dpkg-dev file desktop-file-utils appstream debootstrap
 "
 
 missing=""

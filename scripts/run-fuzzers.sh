@@ -29,7 +29,7 @@ targets="fuzz_image_scan fuzz_coff_parse fuzz_wait_report fuzz_profile_file fuzz
 
 mkdir -p "$build/fuzz/logs"
 if ! CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DMORVAK_FUZZ=ON \
-    -DMORVAK_GUI=OFF -DMORVAK_BENCH=OFF >"$build/fuzz/logs/configure.log" 2>&1; then
+    -DMORVAK_GUI=OFF -DMORVAK_BENCH=OFF -DMORVAK_WERROR=ON >"$build/fuzz/logs/configure.log" 2>&1; then
   cat "$build/fuzz/logs/configure.log" >&2
   echo "run-fuzzers: configuring $build failed" >&2
   exit 1

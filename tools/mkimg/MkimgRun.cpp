@@ -33,7 +33,12 @@ std::string ImageReport(const std::string& path, const ImageDesc& desc, const Im
     text += Format("address 0x%08llX, length %llu", U(record.desc.address), U(record.desc.length));
     if (record.layout) {
       text += ", flash layout with blocks";
-      for (uint32_t count : desc.layout->blockCounts) text += " " + std::to_string(count);
+      // Appended piecewise: GCC 12 at -O3 warns falsely (-Wrestrict) of the
+      // insert behind `" " + std::string`.
+      for (uint32_t count : desc.layout->blockCounts) {
+        text += ' ';
+        text += std::to_string(count);
+      }
       text += ", reserved size " + std::to_string(LayoutReservedSize(*desc.layout));
     }
     text += "\n";
