@@ -242,8 +242,8 @@ TEST_F(RecordedRunTest, AnImageWrittenDuringTheRunNeverSucceeds) {
   ASSERT_TRUE(run.ApplyStartSettings(false, line)) << line;
   ASSERT_TRUE(run.StartWorker());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  // Once the programmer is in, the run opens the image and streams it.
-  while (handset->Blocks().empty() && std::chrono::steady_clock::now() < deadline)
+  // Once the raw part is in, the image is open and its record is streaming.
+  while (handset->Blocks().size() < 2 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const std::string patch(1000, '\x5A');
   {
