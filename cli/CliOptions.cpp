@@ -1,10 +1,9 @@
 #include "CliOptions.h"
 
 #include <algorithm>
+#include <string_view>
 
-#include "FaultPlan.h"
 #include "UsbDeviceMatch.h"
-#include "VirtualHandsets.h"
 
 namespace morvak::cli {
 namespace {
@@ -26,16 +25,28 @@ std::optional<uint16_t> ParseNonZeroUsbId(const std::string& text) {
   return id;
 }
 
-// The value of `--name VALUE` or `--name=VALUE` at args[i]; false (with the
-// reason) when it is missing. `matched` tells whether args[i] is the option.
-bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name, std::string& value,
-                bool& matched, std::string& error) {
-  const std::string& a = args[i];
-  matched = a == name || a.rfind(name + "=", 0) == 0;
-  if (!matched) return true;
-  if (a == name) return TakeValue(args, i, value, error);
-  value = a.substr(name.size() + 1);
+// Whether `arg` is option `name`, as `--name` or `--name=VALUE`.
+bool IsOption(const std::string& arg, std::string_view name) {
+  return arg.compare(0, name.size(), name) == 0 && (arg.size() == name.size() || arg[name.size()] == '=');
+}
+
+// The value of the option at args[i], given as `--name VALUE` or
+// `--name=VALUE`; false (with the reason) when it is missing.
+bool TakeOption(const std::vector<std::string>& args, size_t& i, std::string& value, std::string& error) {
+  const size_t eq = args[i].find('=');
+  if (eq == std::string::npos) return TakeValue(args, i, value, error);
+  value = args[i].substr(eq + 1);
   return true;
+}
+
+// A group name as Debian's adduser accepts one by default; it goes into the
+// rule between quotes, so nothing else may pass.
+bool IsGroupName(const std::string& name) {
+  if (name.empty() || name.size() > 32) return false;
+  if (!((name[0] >= 'a' && name[0] <= 'z') || name[0] == '_')) return false;
+  return std::all_of(name.begin() + 1, name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+  });
 }
 
 }  // namespace
@@ -81,17 +92,11 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
     } else if (a.rfind("--virtual-handset=", 0) == 0) {
       o.virtualHandset = true;
       o.faults = a.substr(sizeof "--virtual-handset=" - 1);
-    } else if (a == "--record-blocks") {
-      if (!TakeValue(args, i, o.recordBlocks, error)) return std::nullopt;
-    } else if (a.rfind("--record-blocks=", 0) == 0) {
-      o.recordBlocks = a.substr(sizeof "--record-blocks=" - 1);
-    } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
+    } else if (IsOption(a, "--record-blocks")) {
+      if (!TakeOption(args, i, o.recordBlocks, error)) return std::nullopt;
+    } else if (IsOption(a, "--port")) {
       std::string port;
-      if (a == "--port") {
-        if (!TakeValue(args, i, port, error)) return std::nullopt;
-      } else {
-        port = a.substr(sizeof "--port=" - 1);
-      }
+      if (!TakeOption(args, i, port, error)) return std::nullopt;
       if (!IsPortPath(port)) {
         error = "--port " + port + ": not a USB port path as udev names it, such as 1-2.3";
         return std::nullopt;
@@ -105,23 +110,17 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
       o.allPorts = true;
     } else if (a == "--json") {
       o.json = true;
-    } else if (a == "--record" || a.rfind("--record=", 0) == 0) {
-      if (a == "--record") {
-        if (!TakeValue(args, i, o.record, error)) return std::nullopt;
-      } else {
-        o.record = a.substr(sizeof "--record=" - 1);
-      }
+    } else if (IsOption(a, "--record")) {
+      if (!TakeOption(args, i, o.record, error)) return std::nullopt;
       if (o.record.empty()) {
         error = "--record needs a file name";
         return std::nullopt;
       }
-    } else if (a == "--reply-timeout" || a.rfind("--reply-timeout=", 0) == 0 || a == "--wait-timeout" ||
-               a.rfind("--wait-timeout=", 0) == 0) {
-      const bool reply = a.rfind("--reply-timeout", 0) == 0;
+    } else if (IsOption(a, "--reply-timeout") || IsOption(a, "--wait-timeout")) {
+      const bool reply = IsOption(a, "--reply-timeout");
       const std::string name = reply ? "--reply-timeout" : "--wait-timeout";
       std::string value;
-      bool matched = false;
-      if (!TakeOption(args, i, name, value, matched, error)) return std::nullopt;
+      if (!TakeOption(args, i, value, error)) return std::nullopt;
       const std::optional<std::chrono::milliseconds> seconds = ParseSeconds(value);
       if (!seconds || (!reply && seconds->count() == 0)) {
         error = name + " " + value + ": not a number of seconds" + (reply ? " (0 for no limit)" : " above 0");
@@ -193,6 +192,15 @@ std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::strin
       (a == "--vendor" ? o.vendorId : o.productId) = *id;
     } else if (a == "--output" || a == "-o") {
       if (!TakeValue(args, i, o.output, error)) return std::nullopt;
+    } else if (IsOption(a, "--group")) {
+      if (!TakeOption(args, i, value, error)) return std::nullopt;
+      if (!IsGroupName(value)) {
+        error = "--group " + value + ": not a group name (lower-case letters, digits, _ and -, at most 32)";
+        return std::nullopt;
+      }
+      o.group = value;
+    } else if (a == "--install") {
+      o.install = true;
     } else {
       error = "unknown option " + a + " of udev-rule";
       return std::nullopt;
@@ -200,6 +208,10 @@ std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::strin
   }
   if (o.vendorId.has_value() != o.productId.has_value()) {
     error = "udev-rule takes --vendor and --product together";
+    return std::nullopt;
+  }
+  if (o.install && !o.output.empty()) {
+    error = "udev-rule --install writes the system's rules file; it takes no --output";
     return std::nullopt;
   }
   return o;
@@ -227,73 +239,6 @@ std::optional<InspectOptions> ParseInspectOptions(const std::vector<std::string>
     return std::nullopt;
   }
   return o;
-}
-
-std::string UsageText() {
-  return "usage: morvak-cli COMMAND [OPTIONS]\n"
-         "\n"
-         "Flashes firmware images into handsets whose chip boots from USB, as the\n"
-         "Morvak window does, with the same status lines printed oldest first.\n"
-         "\n"
-         "commands:\n"
-         "  flash [OPTIONS] IMAGE    flash an .img or .raw image\n"
-         "      --onenand            the handset has OneNAND flash (default: NAND)\n"
-         "      --erase-reserved     erase the reserved region too\n"
-         "      --port PATH          flash only the handset on USB port PATH (as udev names\n"
-         "                           it, e.g. 1-2.3; see morvak-cli list); give --port\n"
-         "                           several times to flash several handsets at once\n"
-         "      --all-ports          flash every matching handset present at the start,\n"
-         "                           all at once\n"
-         "      --virtual-handset[=FAULTS]\n"
-         "                           flash into the built-in virtual handset instead of USB;\n"
-         "                           count=N in FAULTS stands for N handsets at once\n"
-         "      --record-blocks FILE write one line per block the virtual handset received:\n"
-         "                           kind, address, length, CRC-16 of the payload (with\n"
-         "                           several handsets, one file each: FILE.virtual-K)\n"
-         "      --record FILE        append one JSON line per handset and run to FILE: time,\n"
-         "                           port, ASIC ID, image and its SHA-256, flash type and\n"
-         "                           options, result, last line, elapsed seconds (in place\n"
-         "                           of RecordFile= of the configuration)\n"
-         "      --json               print JSON lines instead of text: every status line,\n"
-         "                           progress range and position, message box, result and\n"
-         "                           a summary, each with its time (UTC) and port\n"
-         "      --reply-timeout SECONDS\n"
-         "                           fail a read that gets no byte from the handset for\n"
-         "                           SECONDS (in place of ReplyTimeout= of the configuration,\n"
-         "                           default 60; 0 waits without limit)\n"
-         "      --wait-timeout SECONDS\n"
-         "                           end the run, as a Stop would, when no handset has\n"
-         "                           appeared within SECONDS (default: wait without limit)\n"
-         "  list [--all]             show the USB devices with the configured ids: port path,\n"
-         "                           ids, speed and whether Morvak can open them; --all shows\n"
-         "                           every device. Exit status 0 when a usable handset is\n"
-         "                           present, 1 otherwise\n"
-         "  udev-rule [--vendor ID --product ID] [--output FILE]\n"
-         "                           print the udev rule that lets the logged-in user open\n"
-         "                           the handset (the configured ids, or those given)\n"
-         "  inspect [--onenand] IMAGE\n"
-         "                           show what Start's checks find in an image, or the\n"
-         "                           line Start would show\n"
-         "  inspect-coff FILE [--flat OUT]\n"
-         "                           show what a COFF executable holds (byte order,\n"
-         "                           headers, sections, symbols) and its flat image;\n"
-         "                           --flat writes that image to OUT\n"
-         "  help, --help             this text\n"
-         "\n"
-         "With several handsets every run has its own link and worker; each line is\n"
-         "prefixed with its handset's port, and a summary table ends the output.\n"
-         "Ctrl-C acts as \"Stop flashing\" (the run ends at its next write); a second\n"
-         "Ctrl-C also ends every read that waits for a handset's answer, so that every\n"
-         "run ends with its lines, its record and the summary; a third quits at once.\n"
-         "The configuration is file/LURRA.ini beside the program; real handsets are\n"
-         "found by [LURRA_USB] VendorId and ProductId, hexadecimal USB ids such as\n"
-         "0x1234 (and Port, for one port only).\n"
-         "\n"
-         "exit status: 0 the run succeeded (every run, with several handsets), 1 it\n"
-         "failed, 2 bad usage, 78 the configuration is refused or names no handset,\n"
-         "130 ended by Ctrl-C.\n"
-         "\n" +
-         FaultPlanHelp() + "\n" + VirtualHandsetsHelp();
 }
 
 }  // namespace morvak::cli

@@ -38,6 +38,8 @@ struct UdevRuleOptions {
   std::optional<uint16_t> vendorId;
   std::optional<uint16_t> productId;
   std::string output;  // write the rule here instead of stdout
+  std::string group;   // also MODE="0660", GROUP="group", for accounts without a seat
+  bool install = false;  // write the system's rules file and reload udev
 };
 
 struct InspectOptions {
@@ -50,7 +52,5 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
 std::optional<InspectOptions> ParseInspectOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<ListOptions> ParseListOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::string>& args, std::string& error);
-
-std::string UsageText();
 
 }  // namespace morvak::cli

@@ -130,6 +130,50 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"inspect_coff_of_a_non_coff", {"inspect-coff", "IMG"}, 1, "", "not a readable COFF file"}),
     [](const ::testing::TestParamInfo<CliCase>& p) { return std::string(p.param.name); });
 
+// The command-line conventions, on stdout alone: --version and each command's
+// --help print there with status 0; a usage error prints nothing there and
+// ends with status 2 (its line goes to stderr).
+struct ConventionCase {
+  const char* args;
+  int status;
+  const char* stdoutStart;
+};
+
+class CliConventionTest : public ::testing::TestWithParam<ConventionCase> {};
+
+TEST_P(CliConventionTest, StatusAndStdout) {
+  const ConventionCase& c = GetParam();
+  std::string out;
+  std::FILE* pipe = ::popen((Quote(MORVAK_CLI_PATH) + " " + c.args + " 2>/dev/null </dev/null").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[4096];
+  for (size_t n = 0; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int raw = ::pclose(pipe);
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, c.status) << c.args;
+  EXPECT_EQ(out.rfind(c.stdoutStart, 0), 0u) << c.args << "\n" << out;
+  if (c.stdoutStart[0] == '\0') {
+    EXPECT_EQ(out, "") << c.args;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliConventionTest,
+    ::testing::Values(ConventionCase{"--version", 0, "morvak-cli 1.0\n"},
+                      ConventionCase{"flash --help", 0, "usage: morvak-cli flash [OPTIONS] IMAGE\n"},
+                      // --help wins over whatever else is given, even bad usage.
+                      ConventionCase{"flash --port 1-x --help", 0, "usage: morvak-cli flash"},
+                      ConventionCase{"list -h", 0, "usage: morvak-cli list [--all]\n"},
+                      ConventionCase{"udev-rule --help", 0, "usage: morvak-cli udev-rule"},
+                      ConventionCase{"inspect --help", 0, "usage: morvak-cli inspect [--onenand] IMAGE\n"},
+                      ConventionCase{"inspect-coff --help", 0, "usage: morvak-cli inspect-coff FILE [--flat OUT]\n"},
+                      // After "--" it is an image's name, not a request for help.
+                      ConventionCase{"flash --virtual-handset -- --help", 1, "It is an invalide download file."},
+                      ConventionCase{"flash", 2, ""},
+                      ConventionCase{"frobnicate --help", 2, ""},
+                      ConventionCase{"udev-rule --install --output x", 2, ""},
+                      ConventionCase{"udev-rule --group Wheel --vendor 1 --product 2", 2, ""},
+                      ConventionCase{"", 2, ""}));
+
 // Every block the handset received, in order, equals what the image writer
 // listed for the image it wrote; the programmer comes first, at 0x10000000.
 class CliRecordTest : public ::testing::TestWithParam<const char*> {};

@@ -7,11 +7,13 @@
 
 namespace morvak {
 
-// The rule itself, one line without a line end.
-std::string UdevRuleLine(uint16_t vendorId, uint16_t productId);
+// The rule itself, one line without a line end. A non-empty `group` (a name
+// the caller has checked: it is written between quotes as it is) also gives
+// the device to that group, read and write.
+std::string UdevRuleLine(uint16_t vendorId, uint16_t productId, const std::string& group = {});
 
 // The whole rules file: a comment saying what it is for and how to install
 // it, then the rule; every line ends with a line feed.
-std::string UdevRuleFile(uint16_t vendorId, uint16_t productId);
+std::string UdevRuleFile(uint16_t vendorId, uint16_t productId, const std::string& group = {});
 
 }  // namespace morvak

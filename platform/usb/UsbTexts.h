@@ -17,13 +17,21 @@ inline constexpr const char* kPortKey = "Port";
 // command that prints it.
 inline constexpr const char* kUdevRuleFormat =
     "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", TAG+=\"uaccess\"";
+// The same rule that also gives the device to a group (vid, pid, group), for
+// accounts with no seat (services, kiosks).
+inline constexpr const char* kUdevRuleGroupFormat =
+    "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", MODE=\"0660\", GROUP=\"%s\", "
+    "TAG+=\"uaccess\"";
 inline constexpr const char* kUdevRulePath = "/etc/udev/rules.d/70-morvak.rules";
 inline constexpr const char* kUdevRuleCommand = "morvak-cli udev-rule";
-// The comment above the rule in the file: vid, pid, rule path.
+// The comment above the rule in the file: vid, pid, rule path. The same text
+// heads the rule a package installs under /usr/lib/udev/rules.d, which a file
+// of the same name in /etc/udev/rules.d overrides.
 inline constexpr const char* kUdevRuleHeaderFormat =
     "# Morvak: lets the user logged in at this seat open the handset's USB boot\n"
-    "# interface %04x:%04x without root. Install as %s, then run\n"
-    "# \"udevadm control --reload\" and replug the handset.\n";
+    "# interface %04x:%04x without root. An administrator's own copy goes to\n"
+    "# %s (\"morvak-cli udev-rule --install\" writes it\n"
+    "# there and reloads udev); replug the handset after a change.\n";
 
 // OpenProblem() texts. Arguments in order as named.
 // kVendorKey, kProductKey, kVendorKey, kSection, configuration file path.

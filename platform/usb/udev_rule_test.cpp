@@ -11,13 +11,15 @@ namespace morvak {
 namespace {
 
 TEST(UdevRuleTest, TheRuleAndItsFile) {
-  EXPECT_EQ(UdevRuleLine(0x0bb4, 0x0c02),
-            "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"0bb4\", ATTR{idProduct}==\"0c02\", TAG+=\"uaccess\"");
-  EXPECT_EQ(UdevRuleFile(0xFFFF, 1),
+  EXPECT_EQ(UdevRuleLine(0xabcd, 0x0c02),
+            "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"abcd\", ATTR{idProduct}==\"0c02\", TAG+=\"uaccess\"");
+  EXPECT_EQ(UdevRuleFile(0xFFFF, 1, "plugdev"),
             "# Morvak: lets the user logged in at this seat open the handset's USB boot\n"
-            "# interface ffff:0001 without root. Install as /etc/udev/rules.d/70-morvak.rules, then run\n"
-            "# \"udevadm control --reload\" and replug the handset.\n"
-            "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"ffff\", ATTR{idProduct}==\"0001\", TAG+=\"uaccess\"\n");
+            "# interface ffff:0001 without root. An administrator's own copy goes to\n"
+            "# /etc/udev/rules.d/70-morvak.rules (\"morvak-cli udev-rule --install\" writes it\n"
+            "# there and reloads udev); replug the handset after a change.\n"
+            "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"ffff\", ATTR{idProduct}==\"0001\", MODE=\"0660\", "
+            "GROUP=\"plugdev\", TAG+=\"uaccess\"\n");
 }
 
 TEST(UdevRuleTest, TheAccessDeniedLineOfTheWaitPointsToIt) {
