@@ -12,6 +12,9 @@ inline constexpr const char* kUdevHint =
     "To give the logged-in user access: morvak-cli udev-rule | sudo tee /etc/udev/rules.d/70-morvak.rules, "
     "then sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=usb";
 
+// A handset's progress line before the first byte is sent to it.
+inline constexpr const char* kWaitingForHandset = "waiting for the handset";
+
 // Ctrl-C: the first is "Stop flashing", the second ends every pending read so
 // that every run ends with its lines and records, a third quits at once.
 inline constexpr const char* kStoppingAll =

@@ -151,14 +151,14 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   }
 
   const size_t count = channels.size();
-  const bool single = !several && count == 1;
-  CProgressBar bar(err);
+  std::unique_ptr<CProgressBar> bar;
   std::unique_ptr<IRunOutput> output;
-  if (options.json)
+  if (options.json) {
     output = std::make_unique<CJsonOutput>(out);
-  else
-    output = std::make_unique<CTextOutput>(
-        out, err, TextOutputMode{several, single ? &bar : nullptr, environment.interactive});
+  } else {
+    bar = std::make_unique<CProgressBar>(err);
+    output = std::make_unique<CTextOutput>(out, err, TextOutputMode{several, bar.get(), environment.interactive});
+  }
 
   CRunEvents events;
   CRunPump pump(events, *output);
@@ -168,7 +168,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     auto run = std::make_unique<CConsoleRun>(&events, i);
     run->m_strModuleDirectory = directory;
     auto counting = std::make_unique<CCountingTransport>(std::move(channels[i].transport));
-    if (single) bar.SetByteCounter(&counting->BytesWritten());
+    if (bar) bar->AddHandset(several ? channels[i].port : std::string(), &counting->BytesWritten());
     run->m_link.m_device.SetTransport(std::move(counting));
     run->m_strImagePath = options.image;
     run->m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
@@ -194,8 +194,8 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
       if (runs[i]->ConfigurationRefused()) return clitexts::kExitConfiguration;
     }
   }
-  if (single && accepted[0])
-    bar.SetExpectedBytes(FileSize(options.image.c_str()) + FileSize(runs[0]->m_programFile.path));
+  for (size_t i = 0; i < count && bar; ++i)
+    if (accepted[i]) bar->SetExpectedBytes(i, FileSize(options.image.c_str()) + FileSize(runs[i]->m_programFile.path));
   InstallInterruptHandler();
   for (size_t i = 0; i < count; ++i) {
     if (!accepted[i]) continue;

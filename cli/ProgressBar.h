@@ -1,46 +1,101 @@
 #pragma once
-// The console's progress bar: one line on stderr, redrawn in place, only when
-// stderr is a terminal (nothing of it goes to a pipe). It shows the progress
-// range and position the run posts, and the bytes sent, speed and time left.
+// The console's progress display on stderr, drawn only when stderr is a
+// terminal that takes control codes (see TakesControlCodes): nothing of it
+// goes to a pipe, a file or a dumb terminal. One line per handset, redrawn in
+// place: a single handset's line is its bar alone, several handsets' lines
+// are each headed by the port. No line is wider than the terminal's width
+// less one column, so that the terminal never wraps one; the width is read
+// again after every resize. A terminal shorter than the lines shows those of
+// the first handsets that fit.
+//
+// Speed and time left count from the first byte sent to a handset (seen at
+// the first Draw after it), so that the wait for the handset does not lower
+// them; before it the line says that it waits.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "Terminal.h"
 
 namespace morvak::cli {
 
+// What one handset's line shows.
+struct ProgressState {
+  uint64_t range = 0;  // the run's progress range and position
+  uint64_t position = 0;
+  uint64_t bytes = 0;          // sent so far
+  uint64_t expectedBytes = 0;  // 0: unknown, the fraction is position / range
+  double secondsSending = -1;  // since the first byte was sent; < 0: none yet
+  bool ended = false;          // the run is over: nothing to wait for, no time left
+};
+
 class CProgressBar {
  public:
-  explicit CProgressBar(std::FILE* err);
+  using Clock = std::chrono::steady_clock;
+  explicit CProgressBar(std::FILE* err, std::function<Clock::time_point()> now = Clock::now);
+  // Ends the line drawn last if Finish did not come (the byte counters may
+  // be gone by then: not read).
+  ~CProgressBar();
+  CProgressBar(const CProgressBar&) = delete;
+  CProgressBar& operator=(const CProgressBar&) = delete;
 
-  void SetRange(uint64_t range) {
-    m_range = range;
-    m_position = 0;
-  }
-  void SetPosition(uint64_t position) { m_position = position; }
-  void SetExpectedBytes(uint64_t bytes) { m_expectedBytes = bytes; }
-  void SetByteCounter(const std::atomic<uint64_t>* counter) { m_counter = counter; }
+  bool Enabled() const { return m_enabled; }
 
-  // Redraws at most ten times a second.
+  // Handset number `index` is the index-th added; `label` heads its line when
+  // not empty; `counter` (may be null) counts the bytes sent to it.
+  void AddHandset(std::string label, const std::atomic<uint64_t>* counter);
+  void SetRange(size_t handset, uint64_t range);
+  void SetPosition(size_t handset, uint64_t position);
+  void SetExpectedBytes(size_t handset, uint64_t bytes);
+  // The handset's run has ended: its line stays as it is now.
+  void EndHandset(size_t handset);
+
+  // Redraws at most ten times a second; notes the first byte of every handset.
   void Draw();
-  // Removes the bar so that a line can be printed in its place.
+  // Removes the lines so that a line can be printed in their place; the next
+  // Draw puts them back below it.
   void Clear();
+  // The runs have ended: the lines stand in their final state, followed by a
+  // newline (or go, when no handset was sent a byte); nothing is drawn after.
+  void Finish();
 
-  // The bar's text for a given state, without terminal control codes.
-  static std::string Render(uint64_t range, uint64_t position, uint64_t bytes, uint64_t expectedBytes,
-                            double seconds, int width);
+  // One handset's line for a terminal `width` columns wide: at most width - 1
+  // characters, no control codes. Fields are left out, least useful first,
+  // when the line would be longer.
+  static std::string Render(const ProgressState& state, const std::string& label, int width);
 
  private:
+  struct Handset {
+    std::string label;
+    const std::atomic<uint64_t>* counter = nullptr;
+    uint64_t range = 0;
+    uint64_t position = 0;
+    uint64_t expectedBytes = 0;
+    std::optional<Clock::time_point> firstByte;
+    std::optional<Clock::time_point> ended;
+    uint64_t bytesAtEnd = 0;
+  };
+  void NoteFirstBytes(Clock::time_point now);
+  void Show(Clock::time_point now, bool ended);
+  std::string Erase() const;
+
   std::FILE* m_err;
+  std::function<Clock::time_point()> m_now;
   bool m_enabled;
-  bool m_shown = false;
-  uint64_t m_range = 0;
-  uint64_t m_position = 0;
-  uint64_t m_expectedBytes = 0;
-  const std::atomic<uint64_t>* m_counter = nullptr;
-  std::chrono::steady_clock::time_point m_started;
-  std::chrono::steady_clock::time_point m_lastDraw;
+  std::unique_ptr<CResizeWatch> m_resize;  // only while enabled
+  TerminalSize m_size;
+  std::vector<Handset> m_handsets;
+  int m_shownLines = 0;  // the cursor stands at the end of the last
+  std::string m_shownText;
+  bool m_everShown = false;
+  bool m_finished = false;
+  Clock::time_point m_lastDraw;
 };
 
 }  // namespace morvak::cli

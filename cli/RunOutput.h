@@ -20,11 +20,17 @@ class IRunOutput {
   virtual void Progress(const std::string& port, const RunEvent& event) = 0;
   // A message box of the run; returns once it has been dealt with.
   virtual void Box(const std::string& port, const RunEvent& event) = 0;
+  // The run of handset number `handset` (the events' number) has ended; its
+  // Result follows.
+  virtual void HandsetEnded(size_t /*handset*/) {}
   // The run of one handset has ended.
   virtual void Result(const HandsetOutcome& outcome) = 0;
   // Ctrl-C asked every run to stop; with `endingReads` (the second Ctrl-C)
   // every pending read of the handsets is ended too.
   virtual void Stopping(bool endingReads) = 0;
+  // Every run has ended, before anything else is shown (a progress display
+  // ends its lines).
+  virtual void RunsEnded() {}
   // Every run has ended.
   virtual void Summary(const std::vector<HandsetOutcome>& outcomes) = 0;
   // Nothing came for a while (redraws a progress bar).

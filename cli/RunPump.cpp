@@ -37,6 +37,7 @@ void CRunPump::Handle(RunEvent& event) {
       h.finished = true;
       o.asicIdHex = AsicIdHex(*h.run);
       if (h.port) o.port = h.port();
+      m_output.HandsetEnded(event.handset);
       m_output.Result(o);
       break;
   }
@@ -72,6 +73,7 @@ void CRunPump::Run() {
     m_output.Idle();
   }
   for (Handset& h : m_handsets) h.run->JoinWorker();
+  m_output.RunsEnded();
 }
 
 }  // namespace morvak::cli

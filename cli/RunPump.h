@@ -23,7 +23,7 @@ class CRunPump {
   size_t Count() const { return m_handsets.size(); }
 
   // Serves the runs whose workers were started (outcome.started) until every
-  // one has finished, then joins them.
+  // one has finished, then joins them and tells the output.
   void Run();
 
  private:

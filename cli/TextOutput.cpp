@@ -21,8 +21,8 @@ void CTextOutput::Line(const std::string& port, const RunEvent& event) {
 
 void CTextOutput::Progress(const std::string&, const RunEvent& event) {
   if (m_mode.bar == nullptr) return;
-  if (event.message == WM_PROGRESS_RANGE) m_mode.bar->SetRange(event.wParam);
-  if (event.message == WM_PROGRESS_POS) m_mode.bar->SetPosition(event.wParam);
+  if (event.message == WM_PROGRESS_RANGE) m_mode.bar->SetRange(event.handset, event.wParam);
+  if (event.message == WM_PROGRESS_POS) m_mode.bar->SetPosition(event.handset, event.wParam);
 }
 
 void CTextOutput::Box(const std::string&, const RunEvent& event) {
@@ -52,6 +52,14 @@ void CTextOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
 
 void CTextOutput::Idle() {
   if (m_mode.bar != nullptr) m_mode.bar->Draw();
+}
+
+void CTextOutput::HandsetEnded(size_t handset) {
+  if (m_mode.bar != nullptr) m_mode.bar->EndHandset(handset);
+}
+
+void CTextOutput::RunsEnded() {
+  if (m_mode.bar != nullptr) m_mode.bar->Finish();
 }
 
 }  // namespace morvak::cli

@@ -1,8 +1,8 @@
 #pragma once
 // The console's text output: status lines on stdout oldest first, one line
 // each as they are posted, prefixed with "[PORT] " when several handsets run;
-// a summary table at the end of such a command; a progress bar on stderr for
-// a single handset when stderr is a terminal.
+// a summary table at the end of such a command; a progress display on stderr
+// (CProgressBar) when stderr is a terminal.
 #include <cstdio>
 
 #include "ProgressBar.h"
@@ -23,10 +23,12 @@ class CTextOutput : public IRunOutput {
   void Line(const std::string& port, const RunEvent& event) override;
   void Progress(const std::string& port, const RunEvent& event) override;
   void Box(const std::string& port, const RunEvent& event) override;
+  void HandsetEnded(size_t handset) override;
   void Result(const HandsetOutcome&) override {}
   void Stopping(bool endingReads) override;
   void Summary(const std::vector<HandsetOutcome>& outcomes) override;
   void Idle() override;
+  void RunsEnded() override;
 
  private:
   void ClearBar();

@@ -1,0 +1,304 @@
+// The console's progress display as a terminal of a pseudo-terminal's width
+// shows it: CProgressBar and CTextOutput in process, and morvak-cli flash run
+// in a pseudo-terminal of its own.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <optional>
+
+#include "CapturedStream.h"
+#include "CliTexts.h"
+#include "ProgressBar.h"
+#include "TextOutput.h"
+#include "testing/PseudoTerminal.h"
+#include "testing/TerminalScreen.h"
+
+namespace morvak::cli {
+namespace {
+
+using clitest::PseudoTerminal;
+using clitest::TerminalScreen;
+using Clock = CProgressBar::Clock;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A clock the test moves.
+struct FakeClock {
+  Clock::time_point now{};
+  std::function<Clock::time_point()> Function() {
+    return [this] { return now; };
+  }
+  void Advance(double seconds) {
+    now += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  }
+};
+
+// TERM for the test's length (null: unset).
+class TermVariable {
+ public:
+  explicit TermVariable(const char* value) {
+    if (const char* old = std::getenv("TERM")) m_saved = old;
+    if (value != nullptr)
+      setenv("TERM", value, 1);
+    else
+      unsetenv("TERM");
+  }
+  ~TermVariable() {
+    if (m_saved)
+      setenv("TERM", m_saved->c_str(), 1);
+    else
+      unsetenv("TERM");
+  }
+
+ private:
+  std::optional<std::string> m_saved;
+};
+
+TEST(ProgressBarRenderTest, NoLineReachesTheLastColumnAndThePercentageStays) {
+  ProgressState waiting;
+  waiting.expectedBytes = 9'000'000;
+  ProgressState sending{300000, 123456, 4'500'000, 9'000'000, 2.5, false};
+  ProgressState ended = sending;
+  ended.ended = true;
+  for (const ProgressState& state : {waiting, sending, ended})
+    for (const std::string& label : {std::string(), std::string("1-2.3.4"), std::string(90, 'p')})
+      for (int width = 0; width <= 160; ++width) {
+        const std::string line = CProgressBar::Render(state, label, width);
+        EXPECT_LE(line.size(), static_cast<size_t>(std::max(0, width - 1))) << width << " " << line;
+        EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](char c) { return c < 0x20; })) << line;
+        if (static_cast<size_t>(width) >= label.size() + 6) {
+          EXPECT_TRUE(Contains(line, "%")) << width << " " << line;
+        }
+      }
+}
+
+TEST(ProgressBarTest, SpeedAndTimeLeftCountFromTheFirstByte) {
+  TermVariable term("xterm");
+  PseudoTerminal pty(100);
+  ASSERT_TRUE(pty.Opened());
+  FakeClock clock;
+  std::atomic<uint64_t> sent{0};
+  TerminalScreen screen(100);
+  {
+    CProgressBar bar(pty.Stream(0), clock.Function());
+    bar.AddHandset("", &sent);
+    bar.SetExpectedBytes(0, 9'000'000);
+    // Ten seconds waiting for the handset.
+    for (int i = 0; i < 100; ++i, clock.Advance(0.1)) bar.Draw();
+    screen.Feed(pty.Read());
+    EXPECT_TRUE(Contains(screen.Rows().back(), clitexts::kWaitingForHandset)) << screen.Rows().back();
+    sent = 1000;
+    bar.Draw();
+    clock.Advance(1);
+    sent = 3'000'000;
+    bar.Draw();
+    screen.Feed(pty.Read());
+    // 3 MB in the second since the first byte, 6 MB to go.
+    EXPECT_TRUE(Contains(screen.Rows().back(), "3.0 MB/s  0:02 left")) << screen.Rows().back();
+    bar.Finish();
+  }
+  screen.Feed(pty.Read());
+  const std::vector<std::string> rows = screen.Rows();
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows.back(), "");
+  EXPECT_EQ(screen.Column(), 0);
+  EXPECT_TRUE(Contains(rows[rows.size() - 2], "3.0 MB/s")) << rows[rows.size() - 2];
+  EXPECT_FALSE(Contains(rows[rows.size() - 2], "left")) << rows[rows.size() - 2];
+  EXPECT_EQ(screen.LastColumnWrites(), 0);
+  EXPECT_EQ(screen.UnknownCodes(), 0);
+}
+
+volatile sig_atomic_t g_testResizes = 0;
+void OnTestResize(int) { g_testResizes = 1; }
+
+TEST(ProgressBarTest, ResizeChangesTheWidthAndTheHandlerBeforeComesBack) {
+  TermVariable term("xterm");
+  PseudoTerminal pty(60);
+  ASSERT_TRUE(pty.Opened());
+  struct sigaction mine {};
+  mine.sa_handler = OnTestResize;
+  sigemptyset(&mine.sa_mask);
+  struct sigaction before {};
+  sigaction(SIGWINCH, &mine, &before);
+  FakeClock clock;
+  std::atomic<uint64_t> sent{0};
+  TerminalScreen screen(60);
+  {
+    CProgressBar bar(pty.Stream(0), clock.Function());
+    bar.AddHandset("", &sent);
+    bar.SetExpectedBytes(0, 9'000'000);
+    bar.SetRange(0, 9);
+    sent = 1;
+    bar.Draw();
+    clock.Advance(1);
+    sent = 4'000'000;
+    bar.Draw();
+    screen.Feed(pty.Read());
+    EXPECT_GT(screen.Rows().back().size(), 29u) << screen.Rows().back();
+
+    pty.Resize(30);
+    // The pty is not this process's terminal: nobody else sends the signal.
+    raise(SIGWINCH);
+    screen.Resize(30);
+    clock.Advance(1);
+    sent = 5'000'000;
+    bar.Draw();
+    screen.Feed(pty.Read());
+    EXPECT_TRUE(Contains(screen.Rows().back(), "%")) << screen.Rows().back();
+    bar.Finish();
+  }
+  screen.Feed(pty.Read());
+  EXPECT_EQ(screen.LastColumnWrites(), 0);
+  EXPECT_EQ(screen.Column(), 0);
+  struct sigaction after {};
+  sigaction(SIGWINCH, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, &OnTestResize);
+  sigaction(SIGWINCH, &before, nullptr);
+}
+
+TEST(ProgressBarTest, SeveralHandsetsKeepOneLineEachBelowTheStatusLines) {
+  TermVariable term("xterm-256color");
+  PseudoTerminal pty(80);
+  ASSERT_TRUE(pty.Opened());
+  FakeClock clock;
+  const std::vector<std::string> ports = {"1-2", "1-10", "1-3.4"};
+  std::atomic<uint64_t> sent[3] = {0, 0, 0};
+  std::vector<std::string> printed;
+  TerminalScreen screen(80);
+  {
+    CProgressBar bar(pty.Stream(1), clock.Function());
+    CTextOutput output(pty.Stream(0), pty.Stream(1), TextOutputMode{true, &bar, false});
+    for (size_t h = 0; h < ports.size(); ++h) {
+      bar.AddHandset(ports[h], &sent[h]);
+      bar.SetExpectedBytes(h, 10'000'000);
+    }
+    for (int step = 0; step < 6; ++step) {
+      for (size_t h = 0; h < ports.size(); ++h) {
+        sent[h] += (h + 1) * 500'000;
+        RunEvent line;
+        line.kind = RunEvent::kLine;
+        line.text = "step " + std::to_string(step);
+        output.Line(ports[h], line);
+        printed.push_back("[" + ports[h] + "] " + line.text);
+        clock.Advance(0.2);
+        output.Idle();
+      }
+      if (step == 3) output.HandsetEnded(1);
+      screen.Feed(pty.Read());
+    }
+    output.RunsEnded();
+  }
+  screen.Feed(pty.Read());
+  std::vector<std::string> rows = screen.Rows();
+  ASSERT_EQ(rows.size(), printed.size() + ports.size() + 1) << ::testing::PrintToString(rows);
+  EXPECT_EQ(std::vector<std::string>(rows.begin(), rows.begin() + static_cast<long>(printed.size())), printed);
+  for (size_t h = 0; h < ports.size(); ++h) {
+    const std::string& row = rows[printed.size() + h];
+    std::string label = ports[h];
+    label.resize(5, ' ');
+    EXPECT_EQ(row.rfind(label + " [", 0), 0u) << row;
+    EXPECT_TRUE(Contains(row, "MB/s")) << row;
+  }
+  EXPECT_EQ(rows.back(), "");
+  EXPECT_EQ(screen.LastColumnWrites(), 0);
+  EXPECT_EQ(screen.UnknownCodes(), 0);
+}
+
+TEST(ProgressBarTest, NothingOnADumbTerminalOrAFile) {
+  struct Case {
+    const char* name;
+    const char* term;
+    bool terminal;
+  };
+  for (const Case& c : {Case{"TERM=dumb", "dumb", true}, Case{"TERM unset", nullptr, true},
+                        Case{"TERM empty", "", true}, Case{"a file", "xterm", false}}) {
+    TermVariable term(c.term);
+    PseudoTerminal pty(80);
+    clitest::Captured file;
+    std::atomic<uint64_t> sent{0};
+    {
+      CProgressBar bar(c.terminal ? pty.Stream(0) : file.File());
+      EXPECT_FALSE(bar.Enabled()) << c.name;
+      bar.AddHandset("", &sent);
+      bar.Draw();
+      sent = 1000;
+      bar.Draw();
+      bar.Clear();
+      bar.Finish();
+    }
+    EXPECT_EQ(pty.Read(), "") << c.name;
+    EXPECT_EQ(file.Text(), "") << c.name;
+  }
+}
+
+// morvak-cli run with its output on a pseudo-terminal `columns` wide.
+std::string RunInPseudoTerminal(const std::vector<std::string>& args, const char* term, int columns, int& status) {
+  winsize size{};
+  size.ws_col = static_cast<unsigned short>(columns);
+  size.ws_row = 40;
+  int master = -1;
+  const pid_t child = forkpty(&master, nullptr, nullptr, &size);
+  if (child == 0) {
+    setenv("TERM", term, 1);
+    std::vector<char*> argv;
+    std::string program = MORVAK_CLI_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string output;
+  if (child < 0) return output;
+  char buffer[4096];
+  // The read fails (EIO) once the program has closed the terminal's last end.
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<size_t>(n));
+  close(master);
+  int raw = 0;
+  waitpid(child, &raw, 0);
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return output;
+}
+
+TEST(ConsoleProgressTest, FlashOnATerminalEndsWithTheProgressLinesAndANewline) {
+  struct Case {
+    const char* faults;
+    std::vector<std::string> progressStarts;  // how the progress rows start
+  };
+  for (const Case& c : {Case{"--virtual-handset=speed=20", {"["}},
+                        Case{"--virtual-handset=count=2,speed=20", {"virtual-1 [", "virtual-2 ["}}}) {
+    // Wide enough that the status lines, which hold the build's path, do not wrap.
+    constexpr int kColumns = 400;
+    int status = -1;
+    const std::string output = RunInPseudoTerminal({"flash", c.faults, MORVAK_DEMO_IMG}, "xterm", kColumns, status);
+    EXPECT_EQ(status, 0) << output;
+    TerminalScreen screen(kColumns);
+    screen.Feed(output);
+    const std::vector<std::string> rows = screen.Rows();
+    EXPECT_EQ(screen.Column(), 0) << c.faults;
+    EXPECT_EQ(screen.UnknownCodes(), 0) << c.faults;
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "") << c.faults;
+    for (const std::string& start : c.progressStarts) {
+      const auto count = std::count_if(rows.begin(), rows.end(), [&](const std::string& r) {
+        return r.rfind(start, 0) == 0 && Contains(r, "100%");
+      });
+      EXPECT_EQ(count, 1) << c.faults << " " << start << "\n" << output;
+    }
+    // The status lines stay, each once (the summary's rows start with the port).
+    const auto success = std::count_if(rows.begin(), rows.end(), [](const std::string& r) {
+      return Contains(r, "Download the img successfully!") && r.rfind("virtual-", 0) != 0;
+    });
+    EXPECT_EQ(static_cast<size_t>(success), c.progressStarts.size()) << output;
+  }
+}
+
+}  // namespace
+}  // namespace morvak::cli
