@@ -9,8 +9,8 @@ inline constexpr const char* kNoHandsetPresent =
     "no handset with the configured ids is present (see morvak-cli list)";
 // The hint under the device list when a matching device denies access.
 inline constexpr const char* kUdevHint =
-    "To give the logged-in user access: morvak-cli udev-rule | sudo tee /etc/udev/rules.d/70-morvak.rules, "
-    "then sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=usb";
+    "To give the logged-in user access: sudo morvak-cli udev-rule --install "
+    "(it writes /etc/udev/rules.d/70-morvak.rules and reloads udev)";
 
 // A handset's progress line before the first byte is sent to it.
 inline constexpr const char* kWaitingForHandset = "waiting for the handset";

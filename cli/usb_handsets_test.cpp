@@ -102,7 +102,7 @@ TEST_F(ListTest, NamesTheUdevRuleWhenAccessIsDenied) {
   EXPECT_TRUE(Contains(RowOf(text, "1-2"), "cannot be opened: no permission (a udev rule with TAG+=\"uaccess\" is needed)"))
       << text;
   EXPECT_TRUE(Contains(text, "1 matching device, 0 usable.\n")) << text;
-  EXPECT_TRUE(Contains(text, "morvak-cli udev-rule | sudo tee /etc/udev/rules.d/70-morvak.rules")) << text;
+  EXPECT_TRUE(Contains(text, "sudo morvak-cli udev-rule --install")) << text;
   EXPECT_EQ(device->Claims(), 0);
 }
 

@@ -10,7 +10,9 @@
 # The bare root is made once and kept as a tarball in ~/.cache/morvak, with
 # the packages apt downloads into it, so that reruns are quick.
 # Environment: MORVAK_WERROR=ON makes compiler warnings errors (CI sets it);
-# MORVAK_PACKAGE_JOBS (build jobs, default 2).
+# MORVAK_PACKAGE_JOBS (build jobs, default 2); MORVAK_PACKAGE_BUILD_TYPE
+# (default Release; CI packages the tree its tests built, RelWithDebInfo, so
+# that nothing is compiled twice).
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,7 +35,8 @@ done
 
 # --- The package ---------------------------------------------------------
 say "building in $build"
-cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${MORVAK_PACKAGE_BUILD_TYPE:-Release}" \
+  -DCMAKE_INSTALL_PREFIX=/usr \
   -DMORVAK_BENCH=OFF -DMORVAK_GUI=ON -DMORVAK_WERROR="${MORVAK_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j "$jobs" --target morvak_installable
 rm -f "$build"/morvak_*.deb
@@ -85,6 +88,10 @@ cleanup() {
   rm -rf --one-file-system "$root"
 }
 trap cleanup EXIT
+# A run that is ended (CI stops a background check when a stage fails) still
+# unmounts and removes the root.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 tar -C "$root" -xzf "$base_tarball"
 chmod 755 "$root"
 if [ -f /etc/apt/sources.list.d/debian.sources ]; then
@@ -118,9 +125,12 @@ other=$(dpkg -L morvak | grep '^/usr/bin/.' | grep -vxE '/usr/bin/(morvak|morvak
 useradd --create-home flasher
 as_operator() { runuser -u flasher -- env HOME=/home/flasher "$@"; }
 
-step "morvak-cli --help"
-# TODO: morvak-cli --version, once the console front end has it.
-as_operator morvak-cli --help >/dev/null || fail "morvak-cli --help"
+step "--version of the three programs"
+version=$(dpkg-query -W -f '${Version}' morvak)
+for program in morvak-cli morvak-mkimg; do
+  said=$(as_operator "$program" --version) || fail "$program --version"
+  [ "$said" = "$program $version" ] || fail "$program --version says \"$said\", the package is $version"
+done
 
 step "a run into the virtual handset right after installation"
 demo=/home/flasher/demo.img
@@ -132,7 +142,8 @@ run=$(as_operator morvak-cli flash --virtual-handset "$demo") || fail "morvak-cl
 printf '%s\n' "$run" | tail -n 1 | grep -q '^Download the img successfully!' || fail "morvak-cli flash ended: $run"
 
 step "the window"
-as_operator env QT_QPA_PLATFORM=offscreen morvak --help >/dev/null || fail "morvak --help"
+said=$(as_operator env QT_QPA_PLATFORM=offscreen morvak --version) || fail "morvak --version"
+[ "$said" = "morvak $version" ] || fail "morvak --version says \"$said\", the package is $version"
 status=0
 as_operator env QT_QPA_PLATFORM=offscreen timeout 5 morvak --virtual-handset || status=$?
 [ "$status" -eq 124 ] || fail "the window did not stay open (exit status $status)"

@@ -2,6 +2,7 @@
 #include <limits>
 
 #include "MkimgCommand.h"
+#include "Version.h"
 
 namespace morvak {
 namespace {
@@ -13,7 +14,7 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  morvak-mkimg img OUT [options]   write a record image (.img)\n"
     "  morvak-mkimg raw OUT --size N [options]   write a raw image (.raw)\n"
-    "  morvak-mkimg --help\n"
+    "  morvak-mkimg --help | --version\n"
     "\n"
     "Numbers are decimal or 0x hex, optionally followed by K, M or G (x1024).\n"
     "Data is a deterministic pattern from a seed, so the same command always\n"
@@ -327,12 +328,16 @@ bool ParseMkimgArgs(const std::vector<std::string>& args, MkimgCommand& command,
   command = MkimgCommand{};
   error.clear();
   if (args.empty()) {
-    error = "a command is needed: img, raw or --help";
+    error = "a command is needed: img, raw, --help or --version";
     return false;
   }
   const std::string_view verb = args[0];
   if (verb == "--help" || verb == "-h" || verb == "help") {
     command.action = MkimgAction::Help;
+    return true;
+  }
+  if (verb == "--version") {
+    command.action = MkimgAction::Version;
     return true;
   }
   if (verb == "img")
@@ -386,5 +391,7 @@ bool ParseMkimgArgs(const std::vector<std::string>& args, MkimgCommand& command,
 }
 
 const char* MkimgUsage() { return kUsage; }
+
+std::string MkimgVersion() { return std::string("morvak-mkimg ") + kVersion + "\n"; }
 
 }  // namespace morvak

@@ -15,7 +15,7 @@ inline constexpr int MKIMG_EXIT_OK = 0;
 inline constexpr int MKIMG_EXIT_FAILED = 1;
 inline constexpr int MKIMG_EXIT_USAGE = 2;
 
-enum class MkimgAction { Help, Image, Raw };
+enum class MkimgAction { Help, Version, Image, Raw };
 
 struct MkimgCommand {
   MkimgAction action = MkimgAction::Help;
@@ -39,5 +39,8 @@ bool ParseMkimgArgs(const std::vector<std::string>& args, MkimgCommand& command,
 int RunMkimg(const MkimgCommand& command, std::string& report, std::string& problem);
 
 const char* MkimgUsage();
+
+// "morvak-mkimg VERSION" and a line end.
+std::string MkimgVersion();
 
 }  // namespace morvak

@@ -13,6 +13,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvak-mkimg: %s (see morvak-mkimg --help)\n", error.c_str());
     return morvak::MKIMG_EXIT_USAGE;
   }
+  if (command.action == morvak::MkimgAction::Version) {
+    std::fputs(morvak::MkimgVersion().c_str(), stdout);
+    return morvak::MKIMG_EXIT_OK;
+  }
   if (command.action == morvak::MkimgAction::Help) {
     std::fputs(morvak::MkimgUsage(), stdout);
     return morvak::MKIMG_EXIT_OK;

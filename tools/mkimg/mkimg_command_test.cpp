@@ -116,6 +116,7 @@ TEST(MkimgArgsTest, RawOptionsAndHelp) {
   EXPECT_EQ(c.rawSendLength, 1u << 20);
   EXPECT_EQ(Parse({"--help"}).action, MkimgAction::Help);
   EXPECT_EQ(Parse({"img", "--help"}).action, MkimgAction::Help);
+  EXPECT_EQ(Parse({"--version"}).action, MkimgAction::Version);
 }
 
 TEST(MkimgArgsTest, BadUsageIsRefusedWithALine) {
