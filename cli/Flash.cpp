@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "CliTexts.h"
@@ -44,19 +45,19 @@ bool WriteBlockRecord(const std::string& path, const std::vector<BlockRecord>& b
   return true;
 }
 
-// --all-ports: the port of every handset with the configured ids present now.
-// Those that cannot be opened are not flashed; each becomes an outcome of its
-// own. 0, or the exit status when there is nothing to flash.
-int FindAllPorts(const std::string& configPath, std::vector<std::string>& ports,
+// --all-ports: the port of every handset with the configured ids (`match`,
+// nothing when the configuration could not be read) present now. Those that
+// cannot be opened are not flashed; each becomes an outcome of its own. 0, or
+// the exit status when there is nothing to flash.
+int FindAllPorts(const std::string& configPath, std::optional<UsbDeviceMatch> match, std::vector<std::string>& ports,
                  std::vector<HandsetOutcome>& unopened, std::FILE* err) {
-  UsbDeviceMatch match;
-  if (!ReadUsbDeviceMatch(CProfileFile::Load(configPath), match)) {
+  if (!match) {
     std::fprintf(err, "morvak-cli: %s\n", NotConfiguredProblem(configPath).c_str());
     return clitexts::kExitConfiguration;
   }
-  match.portPath.clear();  // every port
+  match->portPath.clear();  // every port
   std::vector<UsbDeviceInfo> devices;
-  if (const uint32_t rc = ListUsbDevices(&match, devices); rc != 0) {
+  if (const uint32_t rc = ListUsbDevices(&*match, devices); rc != 0) {
     std::fprintf(err, "morvak-cli: cannot list the USB devices (code 0x%08x)\n", rc);
     return 1;
   }
@@ -91,21 +92,21 @@ void ShowUnstarted(IRunOutput& output, HandsetOutcome& o) {
 }
 
 // 0 when the configuration can be read and names the handset's ids (and a
-// port, when `port` does not take its place); else the exit status, after the
-// line that says what to mend.
-int CheckUsbConfiguration(const std::string& configPath, const std::string& port, std::FILE* err) {
+// port, when `port` does not take its place), with `match` set; 0 with
+// nothing set when it cannot be read (Start's checks say why in the run's own
+// words); else the exit status, after the line that says what to mend.
+int CheckUsbConfiguration(const std::string& configPath, const std::string& port,
+                          std::optional<UsbDeviceMatch>& match, std::FILE* err) {
   CProfileFile profile;
   const ProfileLoadResult loaded = CProfileFile::LoadChecked(configPath, profile);
-  if (loaded != ProfileLoadResult::kLoaded && loaded != ProfileLoadResult::kMissing) {
-    // Start's checks say why in the run's own words.
-    return 0;
-  }
-  UsbDeviceMatch match;
+  if (loaded != ProfileLoadResult::kLoaded && loaded != ProfileLoadResult::kMissing) return 0;
+  UsbDeviceMatch checked;
   std::string problem;
-  if (CheckUsbDeviceMatch(profile, configPath, match, problem, port) != UsbConfigState::Configured) {
+  if (CheckUsbDeviceMatch(profile, configPath, checked, problem, port) != UsbConfigState::Configured) {
     std::fprintf(err, "morvak-cli: %s\n", problem.c_str());
     return clitexts::kExitConfiguration;
   }
+  match = checked;
   return 0;
 }
 
@@ -139,10 +140,11 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     // rather than wait for ever.
     // --port takes the place of Port=.
     const std::string port = !options.ports.empty() ? options.ports.front() : std::string();
-    if (const int status = CheckUsbConfiguration(configPath, port, err); status != 0) return status;
+    std::optional<UsbDeviceMatch> match;
+    if (const int status = CheckUsbConfiguration(configPath, port, match, err); status != 0) return status;
     std::vector<std::string> ports = options.ports;
     if (options.allPorts) {
-      if (const int status = FindAllPorts(configPath, ports, unopened, err); status != 0) return status;
+      if (const int status = FindAllPorts(configPath, match, ports, unopened, err); status != 0) return status;
     }
     // No ports from --all-ports (every handset there cannot be opened) is no
     // channel, never the first match.

@@ -39,8 +39,11 @@ CProfileFile CProfileFile::Load(const std::string& path) {
   return profile;
 }
 
-ProfileLoadResult CProfileFile::LoadChecked(const std::string& path, CProfileFile& profile) {
+ProfileLoadResult CProfileFile::LoadChecked(const std::string& path, CProfileFile& profile, int* errorNumber) {
   profile = CProfileFile();
+  int unused = 0;
+  int& why = errorNumber != nullptr ? *errorNumber : unused;
+  why = 0;
   int fd = -1;
   switch (OpenRegularFileDescriptor(path.c_str(), fd)) {
     case FileOpenResult::kOpened:
@@ -48,7 +51,8 @@ ProfileLoadResult CProfileFile::LoadChecked(const std::string& path, CProfileFil
     case FileOpenResult::kNotRegular:
       return ProfileLoadResult::kNotRegular;
     case FileOpenResult::kCannotOpen:
-      return errno == ENOENT || errno == ENOTDIR ? ProfileLoadResult::kMissing : ProfileLoadResult::kUnreadable;
+      why = errno;
+      return why == ENOENT || why == ENOTDIR ? ProfileLoadResult::kMissing : ProfileLoadResult::kUnreadable;
   }
   std::string text;
   char chunk[16384];
@@ -57,6 +61,7 @@ ProfileLoadResult CProfileFile::LoadChecked(const std::string& path, CProfileFil
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
+      why = errno;
       result = ProfileLoadResult::kUnreadable;
       break;
     }

@@ -30,7 +30,8 @@ class CProfileFile {
   static CProfileFile Load(const std::string& path);
   // Reads the file into `profile` (left empty unless kLoaded), opening only a
   // regular file, without blocking, and reading at most PROFILE_FILE_LIMIT bytes.
-  static ProfileLoadResult LoadChecked(const std::string& path, CProfileFile& profile);
+  // With kUnreadable, `errorNumber` (when given) gets the errno that says why.
+  static ProfileLoadResult LoadChecked(const std::string& path, CProfileFile& profile, int* errorNumber = nullptr);
   static CProfileFile FromText(std::string_view text);
 
   // The trimmed value of the first matching key in the first matching section,

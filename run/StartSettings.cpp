@@ -1,6 +1,5 @@
 // What "Start flashing" does that is not a control: the configuration, the
 // paths, and the image checks that choose the size pair.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -29,7 +28,7 @@ bool SetPath(char (&field)[DOWNLOAD_PATH_SIZE], const std::string& path) {
 
 // The line that refuses a configuration file, or empty when it was read (or
 // is missing: every key then takes its default).
-std::string ConfigurationProblem(ProfileLoadResult result, const std::string& path) {
+std::string ConfigurationProblem(ProfileLoadResult result, int errorNumber, const std::string& path) {
   const std::string shown = ShownPath(path);
   switch (result) {
     case ProfileLoadResult::kLoaded:
@@ -42,7 +41,7 @@ std::string ConfigurationProblem(ProfileLoadResult result, const std::string& pa
     case ProfileLoadResult::kUnreadable:
       break;
   }
-  return Format(texts::kConfigUnreadable, shown.c_str(), std::strerror(errno));
+  return Format(texts::kConfigUnreadable, shown.c_str(), std::strerror(errorNumber));
 }
 
 bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
@@ -64,7 +63,9 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
 
   m_strConfigPath = configPath;
   CProfileFile profile;
-  line = ConfigurationProblem(CProfileFile::LoadChecked(configPath, profile), configPath);
+  int errorNumber = 0;
+  const ProfileLoadResult loaded = CProfileFile::LoadChecked(configPath, profile, &errorNumber);
+  line = ConfigurationProblem(loaded, errorNumber, configPath);
   const RunConfig config = ReadRunConfig(profile, m_nFlashType);
   if (line.empty() && !config.badReplyTimeout.empty())
     line = Format(texts::kConfigBadNumber, kReplyTimeoutKey, ShownPath(config.badReplyTimeout).c_str(), kParamsSection,
