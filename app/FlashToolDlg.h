@@ -45,6 +45,9 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   void OnBrowse();
   void OnCloseWindows();
   void OnDropFiles(const std::vector<std::string>& names) override;
+  // The IMAGE of the command line, taken as a file dropped on the window is
+  // (a drop names files by their full path); the window must be created.
+  void ChooseImageFromCommandLine(const std::string& image);
   void OnSysCommand(unsigned id, intptr_t lParam) override;
   // Puts `text` on top of the log and sends every bound field to its control.
   void AppendStatusLine(std::string text);
