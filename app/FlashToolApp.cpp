@@ -24,31 +24,37 @@ int CFlashToolApp::Run() {
   return ExitInstance();
 }
 
+namespace {
+
+bool UsageError(const std::string& error, int& exitCode) {
+  std::fprintf(stderr, "morvak: %s (see morvak --help)\n", error.c_str());
+  exitCode = 2;
+  return false;
+}
+
+}  // namespace
+
 bool CFlashToolApp::InitInstance() {
   std::string error;
-  std::vector<std::string> raw(m_argv + 1, m_argv + m_argc);
-  const std::optional<AppOptions> early = ParseAppOptions(raw, error, true);
-  if (early && early->help) {
+  // Before the toolkit starts, its options cannot be told from faults of
+  // usage: only help, the version and faults the virtual handset cannot read
+  // are answered here, and so without a display.
+  const std::optional<AppOptions> early = ParseAppOptions({m_argv + 1, m_argv + m_argc}, error, true);
+  if (!early) return UsageError(error, m_exitCode);
+  if (early->help) {
     std::fputs(AppUsageText().c_str(), stdout);
     return false;
   }
-  if (early) {
-    m_app = std::make_unique<QApplication>(m_argc, m_argv);
-    QApplication::setApplicationName(QStringLiteral("Morvak"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Morvak"));
-  }
-  std::optional<AppOptions> options;
-  if (m_app) {
-    std::vector<std::string> args;
-    const QStringList arguments = QApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
-    options = ParseAppOptions(args, error);
-  }
-  if (!options) {
-    std::fprintf(stderr, "morvak: %s\n\n%s", error.c_str(), AppUsageText().c_str());
-    m_exitCode = 2;
+  if (early->version) {
+    std::fputs(AppVersionText().c_str(), stdout);
     return false;
   }
+  m_app = std::make_unique<QApplication>(m_argc, m_argv);
+  QApplication::setApplicationName(QStringLiteral("Morvak"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Morvak"));
+  // The toolkit has taken its own options out of argv: the rest is ours.
+  const std::optional<AppOptions> options = ParseAppOptions({m_argv + 1, m_argv + m_argc}, error);
+  if (!options) return UsageError(error, m_exitCode);
 
   CFlashToolDlg dialog;
   TransportChoice choice;
@@ -64,6 +70,11 @@ bool CFlashToolApp::InitInstance() {
   dialog.m_link.m_device.SetTransport(std::move(transport));
   if (options->virtualHandset) dialog.SetCaption(std::string(kMainCaption) + kVirtualHandsetCaption);
   ArrangeWindowPicture(dialog);
+  if (options->image) {
+    // After the window has opened with the remembered path, as a drop comes.
+    dialog.Create();
+    dialog.ChooseImageFromCommandLine(*options->image);
+  }
   // The dialog's result does not matter: every way of closing ends the program.
   dialog.DoModal();
   return false;

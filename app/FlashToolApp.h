@@ -19,7 +19,7 @@ class CFlashToolApp {
 
  protected:
   // Shows the main window until it closes; false, so no loop of the
-  // application's own follows. Help and bad usage are answered before the
+  // application's own follows. Help and the version are answered before the
   // toolkit starts, so that they need no display.
   bool InitInstance();
   int ExitInstance();

@@ -12,6 +12,7 @@
 #include "FlashToolDlgTemplate.h"
 #include "ImagePathSetting.h"
 #include "ProgressCtrl.h"
+#include "UiTexts.h"
 
 namespace morvak {
 
@@ -86,6 +87,16 @@ void CFlashToolDlg::OnCommand(int id) {
 }
 
 void CFlashToolDlg::OnCloseWindows() { OnOK(); }
+
+void CFlashToolDlg::OnOK() {
+  if (MayClose()) CDialog::OnOK();
+}
+
+void CFlashToolDlg::OnCancel() {
+  if (MayClose()) CDialog::OnCancel();
+}
+
+bool CFlashToolDlg::MayClose() { return !RunGoingOn() || AskYesNo(texts::kStopRunAndClose); }
 
 void CFlashToolDlg::OnSysCommand(unsigned id, intptr_t lParam) {
   if ((id & 0xFFF0u) == IDM_ABOUTBOX) {

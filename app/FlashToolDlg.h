@@ -45,6 +45,9 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   void OnBrowse();
   void OnCloseWindows();
   void OnDropFiles(const std::vector<std::string>& names) override;
+  // The IMAGE of the command line, taken as a file dropped on the window is
+  // (a drop names files by their full path); the window must be created.
+  void ChooseImageFromCommandLine(const std::string& image);
   void OnSysCommand(unsigned id, intptr_t lParam) override;
   // Puts `text` on top of the log and sends every bound field to its control.
   void AppendStatusLine(std::string text);
@@ -61,6 +64,10 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
  protected:
   bool OnInitDialog() override;
   void OnDestroy() override;
+  // Enter, "Close Windows", Esc and the close box: while a run is going on
+  // they ask first, and "No" leaves the window and the run as they are.
+  void OnOK() override;
+  void OnCancel() override;
   void OnCommand(int id) override;
   intptr_t WindowProc(const CWindowMessageEvent& message) override;
   void EnableControl(int id, bool enable) override;
@@ -69,12 +76,25 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   // Ends a run that is still going: stops it, ends a pending read, and waits
   // for the worker while serving the calls it makes into the window.
   void EndRun();
+  // A run this window started is going on: its worker lives, has not given
+  // Start back, and nobody has asked it to stop (window thread).
+  bool RunGoingOn() const;
+  // True when the window may close: at once when no run is going on, else
+  // when the operator says so.
+  bool MayClose();
+  // Enables or disables "Start flashing" or "Stop flashing". A disabled
+  // button with the keyboard focus would pass it along the tab order to
+  // "Close Windows", where a stray Space or Enter ends the program: the focus
+  // goes to the other of the two instead, once that one is enabled.
+  void EnableRunButton(int id, bool enable);
   // Appends the ended run's record when the configuration names a record
   // file; a record that cannot be written gets a line of its own.
   void RecordRun(bool succeeded);
 
   // The worker has given Start back: it returns within moments (window thread).
   bool m_bRunEnding = false;
+  // The run button that takes the focus when it is enabled next (window thread).
+  int m_nFocusOwedTo = 0;
   // A run this window started whose record is still to be written, and when
   // its worker was started (window thread).
   bool m_bRecordPending = false;

@@ -33,8 +33,8 @@ intptr_t CFlashToolDlg::DefWindowProc(uint32_t message, uintptr_t wParam, intptr
       SetImage(m_picStatus, m_hBmpFailure);
       RecordRun(false);
       break;
-    case RunMessageAction::DisableStop: EnableDlgItem(IDC_STOP_FLASHING, false); break;
-    case RunMessageAction::EnableStop: EnableDlgItem(IDC_STOP_FLASHING, true); break;
+    case RunMessageAction::DisableStop: EnableRunButton(IDC_STOP_FLASHING, false); break;
+    case RunMessageAction::EnableStop: EnableRunButton(IDC_STOP_FLASHING, true); break;
     case RunMessageAction::None: break;
   }
   return CDialog::DefWindowProc(message, wParam, lParam);
@@ -47,8 +47,8 @@ void CFlashToolDlg::AppendStatusLine(std::string text) {
 
 void CFlashToolDlg::OnStopFlashing() {
   RequestStop();
-  EnableDlgItem(IDC_STOP_FLASHING, false);
-  EnableDlgItem(IDC_START_FLASHING, true);
+  EnableRunButton(IDC_STOP_FLASHING, false);
+  EnableRunButton(IDC_START_FLASHING, true);
 }
 
 }  // namespace morvak

@@ -1,4 +1,7 @@
 // The choice of the image: "browser..." and files dropped on the window.
+#include <filesystem>
+#include <system_error>
+
 #include "BrowseFilter.h"
 #include "DroppedFile.h"
 #include "FlashToolDlg.h"
@@ -23,6 +26,12 @@ void CFlashToolDlg::OnDropFiles(const std::vector<std::string>& names) {
   } else if (!choice.line.empty()) {
     AppendStatusLine(choice.line);
   }
+}
+
+void CFlashToolDlg::ChooseImageFromCommandLine(const std::string& image) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(image, error);
+  OnDropFiles({error ? image : full.string()});
 }
 
 }  // namespace morvak

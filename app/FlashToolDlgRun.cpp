@@ -39,14 +39,14 @@ void CFlashToolDlg::OnStartFlashing() {
     if (!line.empty()) AppendStatusLine(line);
     return;
   }
-  EnableDlgItem(IDC_START_FLASHING, false);
-  EnableDlgItem(IDC_STOP_FLASHING, true);
+  EnableRunButton(IDC_START_FLASHING, false);
+  EnableRunButton(IDC_STOP_FLASHING, true);
   SetImage(m_picStatus, m_hBmpBusy);
   m_bRunEnding = false;
   m_runStarted = std::chrono::system_clock::now();
   if (!StartWorker()) {
-    EnableDlgItem(IDC_START_FLASHING, true);
-    EnableDlgItem(IDC_STOP_FLASHING, false);
+    EnableRunButton(IDC_START_FLASHING, true);
+    EnableRunButton(IDC_STOP_FLASHING, false);
     AppendStatusLine(StillEndingLine());
     return;
   }
@@ -74,9 +74,36 @@ void CFlashToolDlg::ShowMessageBox(const std::string& text) { MessageBoxFromWork
 
 void CFlashToolDlg::EnableControl(int id, bool enable) {
   CallFromWorker([this, id, enable] {
-    EnableDlgItem(id, enable);
+    EnableRunButton(id, enable);
     if (id == IDC_START_FLASHING && enable) m_bRunEnding = true;
   });
+}
+
+bool CFlashToolDlg::RunGoingOn() const {
+  return WorkerAlive() && !m_bRunEnding && m_link.m_bCancelWait.load() == 0;
+}
+
+void CFlashToolDlg::EnableRunButton(int id, bool enable) {
+  QWidget* button = GetDlgItem(id);
+  if (button == nullptr || (id != IDC_START_FLASHING && id != IDC_STOP_FLASHING)) {
+    EnableDlgItem(id, enable);
+    return;
+  }
+  const int other = id == IDC_START_FLASHING ? IDC_STOP_FLASHING : IDC_START_FLASHING;
+  if (!enable && focusWidget() == button) {
+    if (IsDlgItemEnabled(other)) {
+      GetDlgItem(other)->setFocus(Qt::OtherFocusReason);
+    } else {
+      button->clearFocus();
+      m_nFocusOwedTo = other;
+    }
+  }
+  button->setEnabled(enable);
+  if (enable && m_nFocusOwedTo == id) {
+    m_nFocusOwedTo = 0;
+    // Unless the operator has put the focus somewhere meanwhile.
+    if (focusWidget() == nullptr) button->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void CFlashToolDlg::EndRun() {

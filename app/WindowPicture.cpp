@@ -26,7 +26,8 @@ void ArrangeWindowPicture(CFlashToolDlg& dialog) {
       QCoreApplication::sendPostedEvents(&dialog);
       if (!dialog.grab().save(file, "PNG"))
         std::fprintf(stderr, "morvak: cannot save the window picture %s\n", file.toLocal8Bit().constData());
-      dialog.close();
+      // The program's own end, not the operator's: nobody is there to be asked.
+      dialog.EndDialog(IDCANCEL);
     });
     poll->start(20);
   });

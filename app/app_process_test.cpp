@@ -1,13 +1,19 @@
-// The program itself: help and bad usage are answered before any window, and
-// so without a display.
+// The program itself: help and the version are answered before any window,
+// and so without a display; bad usage with status 2; an IMAGE on the command
+// line is the window's choice.
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <fstream>
+
+#include "Version.h"
 
 namespace morvak {
 namespace {
@@ -17,8 +23,10 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome RunMorvak(const QStringList& args, const QProcessEnvironment& extra = {}, bool headless = true) {
+Outcome RunMorvak(const QStringList& args, const QProcessEnvironment& extra = {}, bool headless = true,
+                  const QString& workingDirectory = {}) {
   QProcess process;
+  if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   if (headless) {
     env.remove(QStringLiteral("DISPLAY"));
@@ -40,18 +48,54 @@ Outcome RunMorvak(const QStringList& args, const QProcessEnvironment& extra = {}
   return o;
 }
 
-TEST(MorvakProgram, HelpPrintsTheUsageAndSucceeds) {
-  const Outcome o = RunMorvak({QStringLiteral("--help")});
-  EXPECT_EQ(o.exitCode, 0) << o.err;
-  EXPECT_EQ(o.out.rfind("usage: morvak [--virtual-handset[=FAULTS]]", 0), 0u) << o.out;
+struct CommandRow {
+  const char* name;
+  QStringList args;
+  bool headless;    // no display at all; else the offscreen one
+  int exitCode;
+  std::string out;  // what stdout starts with
+  std::string err;  // what stderr holds; empty: nothing
+};
+
+class MorvakCommandLine : public ::testing::TestWithParam<CommandRow> {};
+
+TEST_P(MorvakCommandLine, AnswersWithItsStatusAndText) {
+  const CommandRow& row = GetParam();
+  QProcessEnvironment extra;
+  if (!row.headless) extra.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  const Outcome o = RunMorvak(row.args, extra);
+  EXPECT_EQ(o.exitCode, row.exitCode) << o.err;
+  EXPECT_EQ(o.out.substr(0, row.out.size()), row.out);
+  if (row.out.empty()) {
+    EXPECT_EQ(o.out, "");
+  }
+  if (row.err.empty()) {
+    EXPECT_EQ(o.err, "");
+  }
+  EXPECT_NE(o.err.find(row.err), std::string::npos) << o.err;
 }
 
-TEST(MorvakProgram, FaultsItCannotReadAreBadUsage) {
-  const Outcome o = RunMorvak({QStringLiteral("--virtual-handset=hang=nowhere")});
-  EXPECT_EQ(o.exitCode, 2);
-  EXPECT_NE(o.err.find("morvak: "), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("usage: morvak"), std::string::npos) << o.err;
-}
+const std::string kUsage = "Usage: morvak [--virtual-handset[=FAULTS]] [IMAGE]\n";
+const std::string kSeeHelp = " (see morvak --help)\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MorvakCommandLine,
+    ::testing::Values(
+        CommandRow{"Version", {QStringLiteral("--version")}, true, 0, std::string("morvak ") + kVersion + "\n", ""},
+        CommandRow{"ShortVersion", {QStringLiteral("-v")}, true, 0, std::string("morvak ") + kVersion + "\n", ""},
+        CommandRow{"Help", {QStringLiteral("--help")}, true, 0, kUsage, ""},
+        CommandRow{"HelpAmongToolkitOptions",
+                   {QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("-h")}, true, 0, kUsage, ""},
+        CommandRow{"FaultsItCannotRead", {QStringLiteral("--virtual-handset=hang=nowhere")}, true, 2, "",
+                   "morvak: "},
+        CommandRow{"UnknownOption", {QStringLiteral("--onenand")}, false, 2, "",
+                   "morvak: Unknown option 'onenand'." + kSeeHelp},
+        CommandRow{"TwoImages", {QStringLiteral("a.img"), QStringLiteral("b.img")}, false, 2, "",
+                   "morvak: more than one image: a.img b.img" + kSeeHelp},
+        // -reverse is the toolkit's, and holds no -v.
+        CommandRow{"ToolkitOptionThenBadUsage", {QStringLiteral("-reverse"), QStringLiteral("--virtual")}, false, 2,
+                   "", "morvak: Unknown option 'virtual'." + kSeeHelp}),
+    [](const ::testing::TestParamInfo<CommandRow>& row) { return std::string(row.param.name); });
 
 // The documentation's picture: the program runs the remembered image on the
 // virtual handset, saves its window once the run has ended, and closes.
@@ -69,6 +113,27 @@ TEST(MorvakProgram, TheWindowPictureIsTakenAfterARunAndTheProgramEnds) {
   const QImage picture(dir.filePath(QStringLiteral("window.png")));
   ASSERT_FALSE(picture.isNull()) << o.err;
   EXPECT_GT(picture.width(), picture.height());
+}
+
+// An IMAGE named on the command line, relative to the working folder, is the
+// window's choice instead of the remembered one, and is remembered in full.
+TEST(MorvakProgram, TheImageOfTheCommandLineIsFlashedAndRemembered) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("config")));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(MORVAK_DEMO_IMG), dir.filePath(QStringLiteral("demo.img"))));
+  const QString ini = dir.filePath(QStringLiteral("config/Morvak.ini"));
+  std::ofstream(ini.toStdString()) << "[LURRA_lg]\nImageFilePath=/no/such/old.img\n";
+  QProcessEnvironment extra;
+  extra.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+  extra.insert(QStringLiteral("MORVAK_WINDOW_PICTURE"), dir.filePath(QStringLiteral("window.png")));
+  extra.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  const Outcome o =
+      RunMorvak({QStringLiteral("--virtual-handset"), QStringLiteral("demo.img")}, extra, false, dir.path());
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  const QFileInfo remembered(
+      QSettings(ini, QSettings::IniFormat).value(QStringLiteral("LURRA_lg/ImageFilePath")).toString());
+  EXPECT_TRUE(remembered.isAbsolute()) << remembered.filePath().toStdString();
+  EXPECT_EQ(remembered.canonicalFilePath(), QFileInfo(dir.filePath(QStringLiteral("demo.img"))).canonicalFilePath());
 }
 
 }  // namespace

@@ -4,12 +4,15 @@
 // progress bar after each progress message, and image files to flash.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest/QTest>
 #include <memory>
 #include <mutex>
@@ -80,6 +83,23 @@ class CTestFlashToolDlg : public CFlashToolDlg {
  private:
   mutable std::mutex m_mutex;
   std::vector<std::string> m_postedLines;
+};
+
+// Answers the window's Yes/No questions from a timer (each box runs its own
+// modal loop) and keeps what was asked; other boxes are left alone.
+struct QuestionAnswers {
+  QMessageBox::StandardButton answer;
+  std::vector<std::string> asked;
+  QTimer timer;
+  explicit QuestionAnswers(QMessageBox::StandardButton a) : answer(a) {
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || box->standardButtons() != (QMessageBox::Yes | QMessageBox::No)) return;
+      asked.push_back(box->text().toStdString());
+      box->button(answer)->click();
+    });
+    timer.start(10);
+  }
 };
 
 inline std::string SafeName() {

@@ -2,6 +2,7 @@
 // (the last of a drop wins, a name too long for the buffer is refused), and
 // what Start does with a path it cannot use.
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
@@ -112,6 +113,41 @@ TEST_F(FileChoice, ADroppedNameTooLongForTheBufferIsRefusedWithALine) {
   EXPECT_EQ(dlg->GetDlgItemText(IDC_IMAGE_PATH), "/kept.img");
   EXPECT_EQ(TopLine(), "The dropped file name is longer than 1023 bytes and was not taken:" + longName);
 }
+
+struct CommandLineRow {
+  const char* name;
+  std::string given;  // "@" stands for the test's folder
+  bool taken;
+};
+
+class CommandLineImageTest : public WindowFixture, public ::testing::WithParamInterface<CommandLineRow> {};
+
+// The IMAGE of the command line goes the way of a drop: taken by its full
+// path whatever it names, refused with the drop's line when too long.
+TEST_P(CommandLineImageTest, IsTakenAsADroppedFile) {
+  Open();
+  Choose("/kept.img");
+  std::string given = GetParam().given;
+  if (given == "@") given = dir.Path("");
+  dlg->ChooseImageFromCommandLine(given);
+  const std::string full = QDir::current().absoluteFilePath(QString::fromStdString(given)).toStdString();
+  const std::string shown = GetParam().taken ? full : "/kept.img";
+  EXPECT_EQ(dlg->m_strImagePath, shown);
+  EXPECT_EQ(dlg->GetDlgItemText(IDC_IMAGE_PATH), shown);
+  if (GetParam().taken) {
+    EXPECT_EQ(Log(), "");
+  } else {
+    EXPECT_EQ(TopLine(), "The dropped file name is longer than 1023 bytes and was not taken:" + full);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CommandLineImageTest,
+                         ::testing::Values(CommandLineRow{"Relative", "images/new.raw", true},
+                                           CommandLineRow{"AFolder", "@", true},
+                                           CommandLineRow{"TooLong", std::string(1100, 'n').append(".img"), false}),
+                         [](const ::testing::TestParamInfo<CommandLineRow>& row) {
+                           return std::string(row.param.name);
+                         });
 
 TEST_F(FileChoice, StartWithAnEmptyPathDoesNothingAtAll) {
   Open();

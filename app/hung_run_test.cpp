@@ -3,7 +3,8 @@
 // ping, a programmer that never reports, a checksum that never comes. Stop
 // refuses every later write but does not interrupt a pending read, so a run
 // blocked in a read goes on while Start is given back; closing the window
-// ends such a run, joins its worker within a second and records it as failed.
+// ends such a run (once the operator has said yes), joins its worker within a
+// second and records it as failed.
 #include <QApplication>
 #include <QTimer>
 #include <chrono>
@@ -116,7 +117,9 @@ TEST_P(HungRun, ClosingTheWindowEndsTheProgramWithinASecond) {
   poll.start(5);
   const auto guard = Clock::now();
   QTimer::singleShot(8000, dlg.get(), [&] { dlg->close(); });  // never hang the test
+  QuestionAnswers answers(QMessageBox::Yes);  // "Stop the run and close?"
   dlg->DoModal();
+  EXPECT_EQ(answers.asked.size(), 1u);
   ASSERT_NE(closing, Clock::time_point{}) << "the run never hung, after " << MsSince(guard) << " ms";
   const double closeMs = MsSince(closing);
   RecordProperty("close_ms", std::to_string(closeMs));

@@ -216,7 +216,9 @@ TEST_F(WholeRun, ClosingTheWindowWhileTheErrorBoxIsOpenEndsTheProgramToo) {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
     dlg->close();
   });
+  QuestionAnswers answers(QMessageBox::Yes);  // "Stop the run and close?", over the error box
   dlg->DoModal();
+  EXPECT_EQ(answers.asked.size(), 1u);
   ASSERT_NE(closing, Clock::time_point{}) << "no error box came";
   EXPECT_LT(MsSince(closing), 1000.0);
   EXPECT_FALSE(dlg->WorkerAlive());

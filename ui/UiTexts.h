@@ -12,4 +12,8 @@ inline constexpr const char* kDroppedNameTooLong =
 inline constexpr const char* kRunRecordNotWritten =
     "The run was not recorded: %s. Check RecordFile= in file/LURRA.ini and that its folder is writable.";
 
+// Asked before the window closes while a run is going on: Yes stops the run
+// and closes, No leaves both as they are.
+inline constexpr const char* kStopRunAndClose = "A handset is being flashed. Stop the run and close?";
+
 }  // namespace morvak::texts

@@ -67,6 +67,9 @@ class CDialog : public QDialog {
   bool IsDlgButtonChecked(int id) const;
   // Shows a bitmap in a picture control.
   static void SetImage(QLabel* picture, const QPixmap& bitmap);
+  // A modal question box with Yes and No over this dialog; true for Yes. No
+  // is the default, so that a stray Enter answers No.
+  bool AskYesNo(const std::string& text);
 
   DialogBaseUnits BaseUnits() const { return BaseUnitsOf(m_template.font); }
   QRect MapDialogRect(const QRect& dialogUnits) const { return morvak::MapDialogRect(dialogUnits, BaseUnits()); }

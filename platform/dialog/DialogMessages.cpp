@@ -81,6 +81,14 @@ void CDialog::MessageBoxFromWorker(const std::string& text) {
   });
 }
 
+bool CDialog::AskYesNo(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), QString::fromStdString(text),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void CDialog::ServeWorkerCallsUntil(const std::function<bool()>& finished) {
   while (!finished()) {
     QCoreApplication::sendPostedEvents(this, CWorkerCallEvent::EventType());
