@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AppOptions.h"
+#include "ApplicationLook.h"
 #include "FlashToolDlg.h"
 #include "FlashToolDlgTemplate.h"
 #include "ModuleDirectory.h"
@@ -50,8 +51,7 @@ bool CFlashToolApp::InitInstance() {
     return false;
   }
   m_app = std::make_unique<QApplication>(m_argc, m_argv);
-  QApplication::setApplicationName(QStringLiteral("Morvak"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Morvak"));
+  SetUpApplicationLook();
   // The toolkit has taken its own options out of argv: the rest is ours.
   const std::optional<AppOptions> options = ParseAppOptions({m_argv + 1, m_argv + m_argc}, error);
   if (!options) return UsageError(error, m_exitCode);

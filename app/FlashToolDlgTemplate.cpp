@@ -14,7 +14,7 @@ DialogTemplate MainDialogTemplate(const QFont& font) {
   t.controls = {
       {IDC_STATIC, ControlKind::GroupBox, "select file", {14, 48, 362, 85}, 0},
       {IDC_STATIC, ControlKind::Text, "Flashing file:", {20, 65, 57, 8}, Group},
-      {IDC_IMAGE_PATH, ControlKind::Edit, "", {81, 63, 206, 14}, ReadOnly | AutoHScroll | Border | TabStop},
+      {IDC_IMAGE_PATH, ControlKind::Edit, "", {81, 63, 206, 14}, ReadOnly | AutoHScroll | Border | TabStop | ShowsEnd},
       {IDC_BROWSE, ControlKind::PushButton, "browser...", {295, 63, 71, 14}, TabStop},
       {IDC_START_FLASHING, ControlKind::PushButton, "Start flashing", {22, 82, 258, 45}, TabStop},
       {IDC_STOP_FLASHING, ControlKind::PushButton, "Stop flashing", {293, 83, 74, 20}, TabStop},

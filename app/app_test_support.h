@@ -8,11 +8,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest/QTest>
 #include <memory>
 #include <mutex>
@@ -101,6 +103,16 @@ struct QuestionAnswers {
     timer.start(10);
   }
 };
+
+// Files dropped on `window`, as the desktop drops them.
+inline void DropOn(QWidget* window, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &enter);
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &drop);
+}
 
 inline std::string SafeName() {
   std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();

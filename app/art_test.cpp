@@ -47,6 +47,12 @@ TEST_P(BitmapTest, IsBuiltInAtItsSizeAndDepth) {
   EXPECT_EQ(h.bitDepth, 8);
   EXPECT_EQ(h.colourType, row.colourType);
   EXPECT_EQ(LoadBitmapResource(row.id).size(), QSize(row.width, row.height));
+  // The window leaves the colour of the top-left pixel out: it must be the
+  // face the picture was drawn on, and so the colour of every corner.
+  const QImage image = LoadBitmapResource(row.id).toImage();
+  for (const QPoint corner : {QPoint(0, 0), QPoint(row.width - 1, 0), QPoint(0, row.height - 1),
+                              QPoint(row.width - 1, row.height - 1)})
+    EXPECT_EQ(image.pixelColor(corner), QColor(240, 240, 240)) << corner.x() << "," << corner.y();
 }
 
 INSTANTIATE_TEST_SUITE_P(Bitmaps, BitmapTest,

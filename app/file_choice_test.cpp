@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QTimer>
 #include <QUrl>
 
@@ -81,15 +80,6 @@ TEST_F(FileChoice, BrowseReadsTheConfigurationAfreshAndCancelChangesNothing) {
   Click(IDC_BROWSE);
   EXPECT_EQ(answer.filters, kImagesAndRaw);
   EXPECT_EQ(dlg->m_strImagePath, "/before.img");
-}
-
-void DropOn(QWidget* window, const QList<QUrl>& urls) {
-  QMimeData data;
-  data.setUrls(urls);
-  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(window, &enter);
-  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(window, &drop);
 }
 
 TEST_F(FileChoice, DroppingSeveralFilesChoosesTheLast) {

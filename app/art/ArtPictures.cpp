@@ -3,11 +3,15 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <array>
+#include <map>
+#include <vector>
 
 namespace morvak::art {
 namespace {
 
-// The dialog face the bitmaps stand on: they are opaque, as bitmaps are.
+// The dialog face the bitmaps stand on: they are opaque, as bitmaps are, and
+// the window leaves their face out.
 const QColor kFace(240, 240, 240);
 
 QPainterPath ShieldPath() {
@@ -45,7 +49,55 @@ QImage Shield(const QColor& light, const QColor& dark, const QColor& rim, bool t
   return image;
 }
 
-QImage Indexed(const QImage& image) { return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither); }
+// Eight bits a pixel, with the face kept exactly: the window leaves a
+// bitmap's face colour out, and a face that a palette of the toolkit's making
+// turned white would take the white marks with it. The face is entry 0; the
+// other colours are averaged within the cells of a colour grid, made coarser
+// until the cells fit the rest of the table.
+QImage Indexed(const QImage& source) {
+  const QImage image = source.convertToFormat(QImage::Format_RGB32);
+  const QRgb face = kFace.rgb();
+  for (int shift = 0;; ++shift) {
+    std::map<QRgb, int> cellOf;
+    std::vector<std::array<long, 4>> sums;  // red, green, blue, pixels
+    bool fits = true;
+    for (int y = 0; y < image.height() && fits; ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb c = image.pixel(x, y);
+        if (c == face) continue;
+        const QRgb cell = qRgb(qRed(c) >> shift, qGreen(c) >> shift, qBlue(c) >> shift);
+        const auto [at, added] = cellOf.emplace(cell, static_cast<int>(sums.size()));
+        if (added) {
+          if (sums.size() == 255) {
+            fits = false;
+            break;
+          }
+          sums.push_back({0, 0, 0, 0});
+        }
+        auto& sum = sums[static_cast<size_t>(at->second)];
+        sum[0] += qRed(c);
+        sum[1] += qGreen(c);
+        sum[2] += qBlue(c);
+        ++sum[3];
+      }
+    if (!fits) continue;
+    QList<QRgb> table{face};
+    for (const auto& sum : sums)
+      table.push_back(qRgb(static_cast<int>(sum[0] / sum[3]), static_cast<int>(sum[1] / sum[3]),
+                           static_cast<int>(sum[2] / sum[3])));
+    QImage indexed(image.size(), QImage::Format_Indexed8);
+    indexed.setColorTable(table);
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb c = image.pixel(x, y);
+        indexed.setPixel(x, y,
+                         c == face ? 0u
+                                   : static_cast<uint>(
+                                         1 + cellOf.at(qRgb(qRed(c) >> shift, qGreen(c) >> shift, qBlue(c) >> shift))));
+      }
+    return indexed;
+  }
+}
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 
 #include "DataExchange.h"
 #include "MultiLineEdit.h"
+#include "PictureCtrl.h"
 #include "ProgressCtrl.h"
 #include "WindowText.h"
 
@@ -40,7 +41,7 @@ QWidget* CDialog::MakeControl(const ControlSpec& spec, QButtonGroup*& radioGroup
     }
     case ControlKind::Picture:
     case ControlKind::Icon: {
-      auto* label = new QLabel(this);
+      QLabel* label = spec.kind == ControlKind::Picture ? new CPictureCtrl(this) : new QLabel(this);
       label->setAlignment((spec.style & CenterImage) != 0 || spec.kind == ControlKind::Icon
                               ? Qt::AlignCenter
                               : Qt::AlignLeft | Qt::AlignTop);
@@ -63,6 +64,7 @@ QWidget* CDialog::MakeControl(const ControlSpec& spec, QButtonGroup*& radioGroup
         auto* edit = new QLineEdit(this);
         edit->setReadOnly((spec.style & ReadOnly) != 0);
         edit->setFrame((spec.style & Border) != 0);
+        if ((spec.style & ShowsEnd) != 0) SetShowsEnd(edit);
         widget = edit;
       }
       break;

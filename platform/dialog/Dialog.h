@@ -90,7 +90,8 @@ class CDialog : public QDialog {
   // itself it is carried out at once.
   void CallFromWorker(const std::function<void()>& call);
   void EnableDlgItemFromWorker(int id, bool enable);
-  // A modal box with only OK, over this dialog; returns once it is closed.
+  // A modal warning box with only OK, over this dialog; returns once it is
+  // closed.
   // Once the dialog has ended no box opens, and ending it closes an open one.
   void MessageBoxFromWorker(const std::string& text);
   // Runs the calls workers are waiting on until `finished` holds. A window

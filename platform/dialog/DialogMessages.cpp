@@ -72,7 +72,7 @@ void CDialog::EnableDlgItemFromWorker(int id, bool enable) {
 void CDialog::MessageBoxFromWorker(const std::string& text) {
   CallFromWorker([this, &text] {
     if (m_bEnded) return;
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), QString::fromStdString(text),
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), QString::fromStdString(text),
                     QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     m_workerBox = &box;

@@ -38,6 +38,9 @@ inline constexpr unsigned Border = 1u << 7;
 inline constexpr unsigned NoPrefix = 1u << 8;  // '&' is shown, not an access key
 inline constexpr unsigned CenterImage = 1u << 9;
 inline constexpr unsigned DefaultButton = 1u << 10;
+// A one-line edit shows the end of a text too long for it (a path's file
+// name) instead of its start, and the whole text as its tooltip.
+inline constexpr unsigned ShowsEnd = 1u << 11;
 }  // namespace ControlStyle
 
 // Dialog style bits.

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QVariant>
 
 #include "MultiLineEdit.h"
@@ -13,10 +14,20 @@ namespace morvak {
 namespace {
 
 constexpr const char* kTextProperty = "morvakWindowText";
+constexpr const char* kShowsEndProperty = "morvakShowsEnd";
 
 QString Display(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// A tooltip that Qt would take for rich text is shown as the plain text it is.
+QString PlainToolTip(const QString& text) {
+  return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap) : text;
+}
+
 }  // namespace
+
+void SetShowsEnd(QLineEdit* edit) {
+  if (edit != nullptr) edit->setProperty(kShowsEndProperty, true);
+}
 
 QString MultiLineDisplayText(const std::string& text) {
   QString shown = Display(text);
@@ -32,8 +43,15 @@ void SetWindowText(QWidget* control, const std::string& text) {
   }
   control->setProperty(kTextProperty, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
   if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-    edit->setText(Display(text));  // also clears the edit's modified flag
-    edit->setCursorPosition(0);     // shown from its start, as a dialog's edit is
+    const QString shown = Display(text);
+    edit->setText(shown);  // also clears the edit's modified flag
+    if (edit->property(kShowsEndProperty).toBool()) {
+      // The view follows the cursor: at the end, the end is in view.
+      edit->setCursorPosition(static_cast<int>(shown.size()));
+      edit->setToolTip(PlainToolTip(shown));
+    } else {
+      edit->setCursorPosition(0);  // shown from its start, as a dialog's edit is
+    }
   } else if (auto* multi = qobject_cast<QPlainTextEdit*>(control)) {
     multi->setPlainText(MultiLineDisplayText(text));
     multi->document()->setModified(false);

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <string>
 
+class QLineEdit;
+
 namespace morvak {
 
 void SetWindowText(QWidget* control, const std::string& text);
@@ -14,5 +16,9 @@ std::string GetWindowText(const QWidget* control);
 
 // What a multi-line edit shows for `text`: line ends "\r\n" become line breaks.
 QString MultiLineDisplayText(const std::string& text);
+
+// From now on a text set in `edit` is shown from its end, and is its tooltip
+// as well; an edit shows a set text from its start otherwise.
+void SetShowsEnd(QLineEdit* edit);
 
 }  // namespace morvak

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QtTest/QTest>
 #include <memory>
 
@@ -63,6 +64,28 @@ TEST(WindowText, TextTypedByTheOperatorIsReadFromTheControl) {
   SetWindowText(&edit, "\xFF again");
   EXPECT_EQ(GetWindowText(&edit), "\xFF again");
 }
+
+class ShowsEndTest : public ::testing::TestWithParam<std::string> {};
+
+// A path may hold what Qt takes for rich text in a tooltip; it is shown as it is.
+TEST_P(ShowsEndTest, AnEditThatShowsItsEndHasItsTextAsTooltip) {
+  QLineEdit edit;
+  SetShowsEnd(&edit);
+  SetWindowText(&edit, GetParam());
+  const QString text = QString::fromStdString(GetParam());
+  EXPECT_EQ(edit.cursorPosition(), text.size());
+  QTextDocument shown;
+  if (Qt::mightBeRichText(edit.toolTip()))
+    shown.setHtml(edit.toolTip());
+  else
+    shown.setPlainText(edit.toolTip());
+  EXPECT_EQ(shown.toPlainText(), text);
+  EXPECT_EQ(GetWindowText(&edit), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ShowsEndTest,
+                         ::testing::Values(std::string("/home/op/images/handset.img"),
+                                           std::string("/tmp/<b>bold</b> &amp; more.img"), std::string()));
 
 TEST(WindowText, AControlNeverSetGivesWhatItShows) {
   QPushButton button(QStringLiteral("shown"));

@@ -85,10 +85,12 @@ TEST(WorkerCalls, AMessageBoxHoldsTheWorkerUntilTheOperatorClosesIt) {
   bool returnedWhileOpen = true;
   QString text;
   bool onlyOk = false;
+  bool warns = false;
   bool overTheDialog = false;
   BoxWatcher watcher([&](QMessageBox* box) {
     text = box->text();
     onlyOk = box->standardButtons() == QMessageBox::Ok;
+    warns = box->icon() == QMessageBox::Warning;
     overTheDialog = box->parentWidget() == &dialog;
     QTimer::singleShot(150, box, [&, box] {
       returnedWhileOpen = returned.load();
@@ -103,6 +105,7 @@ TEST(WorkerCalls, AMessageBoxHoldsTheWorkerUntilTheOperatorClosesIt) {
   worker.join();
   EXPECT_EQ(text, QStringLiteral("Flash Firmware Error occurred:  code 5"));
   EXPECT_TRUE(onlyOk);
+  EXPECT_TRUE(warns);
   EXPECT_TRUE(overTheDialog);
   EXPECT_FALSE(returnedWhileOpen) << "the worker went on while the box was open";
 }

@@ -1,0 +1,23 @@
+#pragma once
+// CPlainDialogStyle: the style the toolkit chose, without what some desktop
+// themes add to it: icons on the standard buttons of dialogs and message
+// boxes (OK, Cancel, Yes, No, Open) and in menus. A program's dialogs then
+// look alike on every desktop: the buttons carry their text alone.
+#include <QProxyStyle>
+
+namespace morvak {
+
+class CPlainDialogStyle : public QProxyStyle {
+ public:
+  // Over `base`, which it takes over.
+  explicit CPlainDialogStyle(QStyle* base);
+
+  int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
+                QStyleHintReturn* returnData = nullptr) const override;
+};
+
+// Puts the application's present style under a CPlainDialogStyle; the
+// application must exist.
+void UsePlainDialogStyle();
+
+}  // namespace morvak
