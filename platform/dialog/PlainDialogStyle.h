@@ -1,8 +1,8 @@
 #pragma once
-// CPlainDialogStyle: the style the toolkit chose, without what some desktop
-// themes add to it: icons on the standard buttons of dialogs and message
-// boxes (OK, Cancel, Yes, No, Open) and in menus. A program's dialogs then
-// look alike on every desktop: the buttons carry their text alone.
+// CPlainDialogStyle: the style the toolkit chose, without the icons some
+// desktop themes put on the standard buttons of dialogs and message boxes
+// (OK, Cancel, Yes, No, Open). A program's dialogs then look alike on every
+// desktop: the buttons carry their text alone.
 #include <QProxyStyle>
 
 namespace morvak {
@@ -16,8 +16,8 @@ class CPlainDialogStyle : public QProxyStyle {
                 QStyleHintReturn* returnData = nullptr) const override;
 };
 
-// Puts the application's present style under a CPlainDialogStyle; the
-// application must exist.
+// Puts the application's present style under a CPlainDialogStyle, and keeps
+// theme icons out of menus as well; the application must exist.
 void UsePlainDialogStyle();
 
 }  // namespace morvak
