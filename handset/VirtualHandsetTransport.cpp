@@ -95,8 +95,8 @@ bool VirtualHandsetTransport::Read(uint8_t* buffer, uint32_t length) {
   }
   if (!usable() || arrived < length) return false;
   // The link is busy for the transfer before the bytes are delivered; the
-  // lock is let go meanwhile, so look again afterwards. Bytes that came stay
-  // come: pauses lie only ahead of them.
+  // lock is let go meanwhile, so look again afterwards (what has come stays
+  // come: pauses lie only ahead of it).
   if (!Throttle(lock, length) || !usable() || m_handset.Pending() < length) return false;
   m_handset.TakeReply(buffer, length);
   return true;
