@@ -108,7 +108,7 @@ TEST(MorvakProgram, TheWindowPictureIsTakenAfterARunAndTheProgramEnds) {
   extra.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
   extra.insert(QStringLiteral("MORVAK_WINDOW_PICTURE"), dir.filePath(QStringLiteral("window.png")));
   extra.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  const Outcome o = RunMorvak({QStringLiteral("--virtual-handset")}, extra, false);
+  const Outcome o = RunMorvak({QStringLiteral("--virtual-handset=flash=0")}, extra, false);
   EXPECT_EQ(o.exitCode, 0) << o.err;
   const QImage picture(dir.filePath(QStringLiteral("window.png")));
   ASSERT_FALSE(picture.isNull()) << o.err;

@@ -16,6 +16,7 @@
 #include "CliTexts.h"
 #include "ProgressBar.h"
 #include "TextOutput.h"
+#include "cli_test_support.h"
 #include "testing/PseudoTerminal.h"
 #include "testing/TerminalScreen.h"
 
@@ -237,7 +238,8 @@ TEST(ProgressBarTest, NothingOnADumbTerminalOrAFile) {
   }
 }
 
-// morvak-cli run with its output on a pseudo-terminal `columns` wide.
+// morvak-cli run with its output on a pseudo-terminal `columns` wide, its
+// virtual handsets writing at once.
 std::string RunInPseudoTerminal(const std::vector<std::string>& args, const char* term, int columns, int& status) {
   winsize size{};
   size.ws_col = static_cast<unsigned short>(columns);
@@ -250,7 +252,10 @@ std::string RunInPseudoTerminal(const std::vector<std::string>& args, const char
     std::string program = MORVAK_CLI_PATH;
     argv.push_back(program.data());
     std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
+    for (std::string& a : copies) {
+      a = morvak::clitest::InstantFlash(a);
+      argv.push_back(a.data());
+    }
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);

@@ -18,12 +18,15 @@
 #include <thread>
 #include <vector>
 
+#include "cli_test_support.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// morvak-cli as a child process, its stdout and stderr in one pipe, stdin empty.
+// morvak-cli as a child process, its stdout and stderr in one pipe, stdin
+// empty, its virtual handsets writing at once.
 class CliProcess {
  public:
   explicit CliProcess(const std::vector<std::string>& args) {
@@ -45,7 +48,10 @@ class CliProcess {
       std::string path = MORVAK_CLI_PATH;
       argv.push_back(path.data());
       std::vector<std::string> copies = args;
-      for (std::string& a : copies) argv.push_back(a.data());
+      for (std::string& a : copies) {
+        a = morvak::clitest::InstantFlash(a);
+        argv.push_back(a.data());
+      }
       argv.push_back(nullptr);
       execv(path.c_str(), argv.data());
       _exit(127);

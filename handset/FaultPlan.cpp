@@ -237,14 +237,28 @@ const std::vector<FaultKey>& Keys() {
        }},
       {"speed", true,
        [](FaultPlan& p, std::string_view v) {
-         const auto n = ParseUnsigned(v, 100000);
-         if (!n || *n == 0) return std::string("needs a speed in MB/s from 1 to 100000");
+         const auto n = ParseUnsigned(v, MAX_SPEED_MBPS);
+         if (!n || *n == 0) return "needs a speed in MB/s from 1 to " + std::to_string(MAX_SPEED_MBPS);
          p.speedMBps = static_cast<uint32_t>(*n);
          return std::string();
        },
        [](const FaultPlan& p) { return p.speedMBps != 0; },
        [](const FaultPlan& p) { return std::to_string(p.speedMBps); },
        [](const FaultPlan& p) { return "the link carries at most " + std::to_string(p.speedMBps) + " MB/s"; }},
+      {"flash", true,
+       [](FaultPlan& p, std::string_view v) {
+         const auto n = ParseUnsigned(v, MAX_SPEED_MBPS);
+         if (!n) return "needs a speed in MB/s from 0 (at once) to " + std::to_string(MAX_SPEED_MBPS);
+         p.flashMBps = static_cast<uint32_t>(*n);
+         return std::string();
+       },
+       [](const FaultPlan& p) { return p.flashMBps.has_value(); },
+       [](const FaultPlan& p) { return std::to_string(p.flashMBps.value_or(0)); },
+       [](const FaultPlan& p) {
+         return p.flashMBps.value_or(0) == 0
+                    ? std::string("the flash programmer writes at once")
+                    : "the flash programmer writes " + std::to_string(*p.flashMBps) + " MB/s";
+       }},
   };
   return keys;
 }
@@ -326,7 +340,7 @@ std::string DescribeFaultPlan(const FaultPlan& plan) {
 }
 
 std::string FaultPlanHelp() {
-  return "virtual handset faults (FAULTS is a comma-separated list, each key at most once):\n"
+  return std::string("virtual handset faults (FAULTS is a comma-separated list, each key at most once):\n"
          "  appear=MS          the handset shows up MS milliseconds after the program looks\n"
          "  asic-fail          the read of the ASIC ID fails\n"
          "  ping-bad           the second-stage loader answers the ping with a wrong frame\n"
@@ -342,6 +356,10 @@ std::string FaultPlanHelp() {
          "                     2 = b) or run\n"
          "  disconnect=N       the handset goes away after N bytes from the host\n"
          "  speed=N            the link carries at most N MB/s (10^6 bytes per second)\n"
+         "  flash=N            the flash programmer writes a block at N MB/s, reporting its\n"
+         "                     progress meanwhile; 0 writes at once (default ") +
+         std::to_string(DEFAULT_FLASH_MBPS) +
+         ")\n"
          "example: --virtual-handset=crc-bad=3,error=5@2\n";
 }
 

@@ -3,6 +3,7 @@
 // (for example "crc-bad=3,error=5@2"), as given to --virtual-handset=FAULTS.
 // FaultPlanHelp() documents the grammar; every key appears at most once.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,9 +42,21 @@ struct FaultPlan {
   bool disconnect = false;
   uint64_t disconnectAfter = 0;
   uint32_t speedMBps = 0;  // link limit in 10^6 bytes per second, 0 for none
+  // How fast the flash programmer writes a data block, in 10^6 bytes per
+  // second; 0 writes at once. Not given (nullopt) writes at once too, but the
+  // programs' virtual handsets put DEFAULT_FLASH_MBPS in its place.
+  std::optional<uint32_t> flashMBps;
 
   friend bool operator==(const FaultPlan&, const FaultPlan&) = default;
 };
+
+// The flash speed of the programs' virtual handsets when their fault list
+// gives none: slow enough that a window's progress bar is seen to move (the
+// demo image takes a few seconds), far within the default reply time-out.
+inline constexpr uint32_t DEFAULT_FLASH_MBPS = 1;
+
+// Largest flash=N and speed=N accepted, in MB/s.
+inline constexpr uint32_t MAX_SPEED_MBPS = 100000;
 
 // Largest texts=N accepted: each CMD_RUN queues that many frames at once.
 inline constexpr uint32_t MAX_TEXTS_PER_RUN = 1000;

@@ -14,7 +14,12 @@ namespace morvak {
 namespace {
 
 constexpr uint32_t kRomFlashCommand = 0xF0030002u;  // bytes 02 00 03 F0
+// Progress reports of a block written at once; one written at a speed reports
+// about every kProgressInterval, at least kProgressSteps and at most
+// kMaxProgressSteps times.
 constexpr uint32_t kProgressSteps = 4;
+constexpr std::chrono::microseconds kProgressInterval(50000);
+constexpr uint32_t kMaxProgressSteps = 1000;
 
 std::string Hex(uint32_t value) {
   char text[16];
@@ -135,12 +140,15 @@ size_t CVirtualHandset::TakeReply(uint8_t* out, size_t max) {
   const size_t n = std::min(max, Pending());
   if (n > 0) std::memcpy(out, m_reply.data() + m_replyHead, n);
   m_replyHead += n;
+  m_replyTaken += n;
   if (m_replyHead == m_reply.size()) {
     m_reply.clear();
     m_replyHead = 0;
   }
   return n;
 }
+
+std::vector<ReplyPause> CVirtualHandset::TakePauses() { return std::exchange(m_pauses, {}); }
 
 void CVirtualHandset::RomWord(uint32_t word) {
   if (m_rx == Rx::RomCommand) {
@@ -333,12 +341,27 @@ void CVirtualHandset::OnRun() {
   if (start) {
     m_stage = HandsetStage::Programmer;
   } else {
-    QueueFrame(COMMAND_MAGIC, REPORT_RANGE, block.length, 0);
-    for (uint32_t step = 1; step <= kProgressSteps; ++step)
-      QueueFrame(COMMAND_MAGIC, REPORT_PROGRESS,
-                 static_cast<uint32_t>(uint64_t{block.length} * step / kProgressSteps), 0);
+    WriteBlock(block.length);
   }
   QueueFrame(COMMAND_MAGIC, REPORT_ACK, 0, 0);
+}
+
+void CVirtualHandset::WriteBlock(uint32_t length) {
+  QueueFrame(COMMAND_MAGIC, REPORT_RANGE, length, 0);
+  // At N MB/s a byte takes 1/N microseconds.
+  const uint32_t speed = m_plan.flashMBps.value_or(0);
+  const std::chrono::microseconds writing(speed == 0 ? 0 : int64_t{length} / speed);
+  const uint32_t steps =
+      std::clamp(static_cast<uint32_t>(writing / kProgressInterval), kProgressSteps, kMaxProgressSteps);
+  // Each report stands at its share of the writing time, rounded down, so
+  // that the pauses add up to the whole time.
+  std::chrono::microseconds reported(0);
+  for (uint32_t step = 1; step <= steps; ++step) {
+    const std::chrono::microseconds due = writing * step / steps;
+    if (due > reported) QueuePause(due - reported);
+    reported = due;
+    QueueFrame(COMMAND_MAGIC, REPORT_PROGRESS, static_cast<uint32_t>(uint64_t{length} * step / steps), 0);
+  }
 }
 
 bool CVirtualHandset::HangsAt(HangPoint point, uint32_t& counter) {
@@ -372,10 +395,15 @@ void CVirtualHandset::QueueBytes(const uint8_t* data, size_t length) {
   m_reply.insert(m_reply.end(), data, data + length);
 }
 
+void CVirtualHandset::QueuePause(std::chrono::microseconds delay) {
+  m_pauses.push_back(ReplyPause{m_replyTaken + Pending(), delay});
+}
+
 void CVirtualHandset::Disconnect() {
   m_disconnected = true;
   m_reply.clear();
   m_replyHead = 0;
+  m_pauses.clear();
   m_rx = Rx::Ignore;
 }
 

@@ -3,12 +3,13 @@
 // boot ROM, second-stage loader and flash programmer, with faults on request.
 // It is driven by bytes only: the host's bytes go in through HostWrote (in any
 // split, as USB delivers them), the handset's answers come out through
-// TakeReply. It never blocks and is not thread-safe; VirtualHandsetTransport
-// puts a lock and the waiting around it.
+// TakeReply. It never blocks, keeps no clock and is not thread-safe;
+// VirtualHandsetTransport puts a lock, the waiting and the time around it.
 //
 // Payloads are checked as they stream in and never kept: a block costs its
 // CRC-16 and a BlockRecord, whatever its length.
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,6 +27,15 @@ struct BlockRecord {
   uint32_t length = 0;
   uint16_t crc = 0;
   friend bool operator==(const BlockRecord&, const BlockRecord&) = default;
+};
+
+// A silence in the reply, as while the flash programmer writes a block: the
+// reply bytes from `offset` on (counted from power-on) come no sooner than
+// `delay` after the bytes before them. Whoever delivers the bytes keeps the time.
+struct ReplyPause {
+  uint64_t offset = 0;
+  std::chrono::microseconds delay{0};
+  friend bool operator==(const ReplyPause&, const ReplyPause&) = default;
 };
 
 enum class HandsetStage {
@@ -67,9 +77,15 @@ class CVirtualHandset {
   // disconnected; the bytes taken are counted in HostBytes().
   void HostWrote(const uint8_t* data, size_t length);
 
+  // Reply bytes queued and not yet taken, whatever pauses lie among them.
   size_t Pending() const { return m_reply.size() - m_replyHead; }
-  // Moves up to `max` pending reply bytes to `out`; returns how many.
+  // Moves up to `max` pending reply bytes to `out`; returns how many. It does
+  // not look at pauses: honouring them is the caller's part.
   size_t TakeReply(uint8_t* out, size_t max);
+  // Reply bytes taken since power-on: the offset of the first pending byte.
+  uint64_t ReplyTaken() const { return m_replyTaken; }
+  // The pauses queued since the last call (or power-on), in reply order.
+  std::vector<ReplyPause> TakePauses();
 
   // The handset went away (the disconnect fault): nothing is pending, nothing
   // more is taken.
@@ -109,7 +125,9 @@ class CVirtualHandset {
   void OnGetCrc();
   void OnConfig(uint32_t code, uint32_t first, uint32_t second);
   void RomWord(uint32_t word);
-  void WriteReports(uint32_t run, bool blockWritten, uint32_t blockLength);
+  // The programmer's reports on writing a block of `length` bytes: the range
+  // at once, then progress spread over the writing time at the plan's flash speed.
+  void WriteBlock(uint32_t length);
 
   // Counts an occurrence of `point` and tells whether its reply is the one
   // that never comes; sets the hang when it is.
@@ -118,6 +136,8 @@ class CVirtualHandset {
   void RefuseByFault(std::string reason);              // keeps running
   void QueueFrame(uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2);
   void QueueBytes(const uint8_t* data, size_t length);
+  // What is queued next comes `delay` after what is queued already.
+  void QueuePause(std::chrono::microseconds delay);
   void Disconnect();
 
   FaultPlan m_plan;
@@ -162,6 +182,8 @@ class CVirtualHandset {
   // Replies not yet taken; m_replyHead is the first of them.
   std::vector<uint8_t> m_reply;
   size_t m_replyHead = 0;
+  uint64_t m_replyTaken = 0;
+  std::vector<ReplyPause> m_pauses;
 };
 
 }  // namespace morvak

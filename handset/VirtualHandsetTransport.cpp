@@ -27,6 +27,7 @@ uint32_t VirtualHandsetTransport::Open() {
     if (Clock::now() < appearAt) return OPEN_NO_DEVICE;
   }
   m_handset.Attach();
+  m_held.clear();
   m_open = true;
   ++m_attaches;
   m_linkStart = Clock::now();
@@ -51,33 +52,51 @@ bool VirtualHandsetTransport::Throttle(std::unique_lock<std::mutex>& lock, uint3
   return !m_interrupted;
 }
 
+void VirtualHandsetTransport::TimePauses(Clock::time_point now) {
+  for (const ReplyPause& pause : m_handset.TakePauses()) {
+    const Clock::time_point after = m_held.empty() ? now : std::max(now, m_held.back().due);
+    m_held.push_back(Held{pause.offset, after + std::chrono::duration_cast<Clock::duration>(pause.delay)});
+  }
+}
+
+size_t VirtualHandsetTransport::Arrived(Clock::time_point now) {
+  while (!m_held.empty() && m_held.front().due <= now) m_held.pop_front();
+  const size_t pending = m_handset.Pending();
+  if (m_held.empty()) return pending;
+  return static_cast<size_t>(std::min<uint64_t>(pending, m_held.front().offset - m_handset.ReplyTaken()));
+}
+
 bool VirtualHandsetTransport::Read(uint8_t* buffer, uint32_t length) {
   std::unique_lock lock(m_mutex);
   m_readTimedOut = false;
   const auto usable = [this] { return !m_interrupted && m_open && !m_handset.Disconnected(); };
-  const auto ready = [&] { return !usable() || m_handset.Pending() >= length || m_handset.Stalled(); };
-  if (m_replyTimeout.count() == 0) {
-    m_changed.wait(lock, ready);
-  } else {
-    // Every byte that arrives starts the time-out afresh.
-    size_t pending = m_handset.Pending();
-    Clock::time_point deadline = Clock::now() + m_replyTimeout;
-    while (!ready()) {
-      if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout && !ready()) {
-        if (m_handset.Pending() == pending) {
-          m_readTimedOut = true;
-          return false;
-        }
-      }
-      if (m_handset.Pending() != pending) {
-        pending = m_handset.Pending();
-        deadline = Clock::now() + m_replyTimeout;
-      }
+  // Every byte that comes starts the time-out afresh: a handset silent while
+  // it writes a block lets it pass only when it stays silent longer.
+  const bool timed = m_replyTimeout.count() != 0;
+  Clock::time_point now = Clock::now();
+  size_t arrived = Arrived(now);
+  Clock::time_point deadline = now + m_replyTimeout;
+  while (usable() && arrived < length && !(m_handset.Stalled() && m_handset.Pending() < length)) {
+    if (timed && now >= deadline) {
+      m_readTimedOut = true;
+      return false;
     }
+    Clock::time_point wake = timed ? deadline : Clock::time_point::max();
+    if (!m_held.empty()) wake = std::min(wake, m_held.front().due);
+    if (wake == Clock::time_point::max()) {
+      m_changed.wait(lock);
+    } else {
+      m_changed.wait_until(lock, wake);
+    }
+    now = Clock::now();
+    const size_t before = arrived;
+    arrived = Arrived(now);
+    if (arrived != before) deadline = now + m_replyTimeout;
   }
-  if (!usable() || m_handset.Pending() < length) return false;
+  if (!usable() || arrived < length) return false;
   // The link is busy for the transfer before the bytes are delivered; the
-  // lock is let go meanwhile, so look again afterwards.
+  // lock is let go meanwhile, so look again afterwards (what has come stays
+  // come: pauses lie only ahead of it).
   if (!Throttle(lock, length) || !usable() || m_handset.Pending() < length) return false;
   m_handset.TakeReply(buffer, length);
   return true;
@@ -89,6 +108,7 @@ bool VirtualHandsetTransport::Write(const uint8_t* buffer, uint32_t length) {
   if (!usable() || !Throttle(lock, length) || !usable()) return false;
   const uint64_t before = m_handset.HostBytes();
   m_handset.HostWrote(buffer, length);
+  TimePauses(Clock::now());
   const bool taken = m_handset.HostBytes() - before == length;
   m_changed.notify_all();
   return taken;

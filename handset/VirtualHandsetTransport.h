@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,13 +28,16 @@ class VirtualHandsetTransport : public ITransport {
   // freshly plugged handset.
   uint32_t Open() override;
   void Close() override;
-  // Waits until `length` reply bytes are pending. Fails at once when the
-  // handset is gone or stalled (a refusal, a failed ASIC ID) with too few
+  // Waits until `length` reply bytes have come. Bytes behind a pause of the
+  // handset (a flash programmer writing a block) come once the pause has
+  // passed, counted from when the bytes before them came. Fails at once when
+  // the handset is gone or stalled (a refusal, a failed ASIC ID) with too few
   // bytes pending; a handset that hangs holds the read until Interrupt().
   bool Read(uint8_t* buffer, uint32_t length) override;
   // True when the handset took every byte; false when it went away before.
   bool Write(const uint8_t* buffer, uint32_t length) override;
-  // A hung handset's read ends once the time-out passes without a byte.
+  // A read ends once the time-out passes without a byte coming: a hung
+  // handset's, or one whose handset is silent longer (a pause of its own).
   void SetReplyTimeout(std::chrono::milliseconds timeout) override;
   bool LastReadTimedOut() const override;
   void Interrupt() override;
@@ -57,6 +61,16 @@ class VirtualHandsetTransport : public ITransport {
   // Holds the caller until the link has carried `bytes` more at the plan's
   // speed, averaged since Open. False when interrupted meanwhile.
   bool Throttle(std::unique_lock<std::mutex>& lock, uint32_t bytes);
+  // Gives the pauses the handset queued since the last look their times.
+  void TimePauses(Clock::time_point now);
+  // Reply bytes that have come by `now` (forgetting the pauses passed).
+  size_t Arrived(Clock::time_point now);
+
+  // Reply bytes from `offset` on (counted as ReplyPause's) come at `due`.
+  struct Held {
+    uint64_t offset;
+    Clock::time_point due;
+  };
 
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;
@@ -69,6 +83,7 @@ class VirtualHandsetTransport : public ITransport {
   uint32_t m_attaches = 0;
   Clock::time_point m_linkStart;
   uint64_t m_linkBytes = 0;
+  std::deque<Held> m_held;  // in reply order
 };
 
 }  // namespace morvak

@@ -40,6 +40,10 @@ const GoodText kGood[] = {
     {"disconnect=0", [] { auto p = Plan(); p.disconnect = true; return p; }},
     {"disconnect=123456", [] { auto p = Plan(); p.disconnect = true; p.disconnectAfter = 123456; return p; }},
     {"speed=20", [] { auto p = Plan(); p.speedMBps = 20; return p; }},
+    {"flash=3", [] { auto p = Plan(); p.flashMBps = 3; return p; }},
+    {"flash=100000", [] { auto p = Plan(); p.flashMBps = 100000; return p; }},
+    // Given as 0 it stays given: the programs' default does not replace it.
+    {"flash=0", [] { auto p = Plan(); p.flashMBps = 0; return p; }},
     {" crc-bad=3 , error=5@2 ", [] { auto p = Plan(); p.crcBad = 3; p.errorCode = 5; p.errorRun = 2; return p; }},
     {"texts=2,speed=53,appear=10,ping-bad",
      [] { auto p = Plan(); p.textsPerRun = 2; p.speedMBps = 53; p.appearMs = 10; p.pingBad = true; return p; }},
@@ -92,6 +96,10 @@ const BadText kBad[] = {
     {"hang=config:3", "config:K"},
     {"texts=1001", "texts"},
     {"speed=0", "speed"},
+    {"flash", "needs a value"},
+    {"flash=", "from 0"},
+    {"flash=-1", "from 0"},
+    {"flash=100001", "from 0"},
     {"appear=ten", "appear"},
 };
 
@@ -124,7 +132,7 @@ TEST(FaultPlanWords, CanonicalTextWritesCodesSignedAndOmitsTheFirstOccurrence) {
 TEST(FaultPlanWords, HelpNamesEveryKey) {
   const std::string help = FaultPlanHelp();
   for (const char* key : {"appear=", "asic-fail", "ping-bad", "ram-refuse", "crc-bad=", "config-refuse=", "error=",
-                          "texts=", "hang=", "disconnect=", "speed="})
+                          "texts=", "hang=", "disconnect=", "speed=", "flash="})
     EXPECT_NE(help.find(key), std::string::npos) << key;
   EXPECT_EQ(help.back(), '\n');
 }

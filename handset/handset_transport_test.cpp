@@ -191,5 +191,75 @@ TEST(VirtualHandsetTransport, InterruptEndsAWriteHeldByTheSpeedLimit) {
   EXPECT_LT(MsSince(interrupted), 100.0);
 }
 
+// Opens the handset and takes it up to a block of `length` bytes received
+// and checked, with every reply read: the block's CMD_RUN is next.
+void ToBlockRun(VirtualHandsetTransport& t, uint32_t length) {
+  ASSERT_EQ(t.Open(), OPEN_CONNECTED);
+  ASSERT_TRUE(WriteAll(t, HostScript().Configured().Block(DATA_RAW, 0, length, 2).Cmd(CMD_GET_CRC).bytes));
+  // The ASIC ID; ping, RAM type, programmer block, its CRC, its start, the
+  // two configurations, the block and its CRC answered.
+  std::vector<uint8_t> replies(VIRTUAL_ASIC_ID_SIZE + 9 * FRAME_SIZE);
+  ASSERT_TRUE(t.Read(replies.data(), static_cast<uint32_t>(replies.size())));
+}
+
+Frame ReadFrame(VirtualHandsetTransport& t) {
+  uint8_t b[FRAME_SIZE];
+  return t.Read(b, FRAME_SIZE) ? UnpackFrame(b) : Frame{};
+}
+
+TEST(VirtualHandsetTransport, AWrittenBlockReportsAsTheWritingGoesOn) {
+  // 300,000 bytes at 1 MB/s: 300 ms of writing.
+  constexpr uint32_t kLength = 300000;
+  constexpr double kWritingMs = 300.0;
+  VirtualHandsetTransport t(Faults("flash=1"));
+  ToBlockRun(t, kLength);
+  const auto run = Clock::now();
+  ASSERT_TRUE(WriteAll(t, HostScript().Cmd(CMD_RUN).bytes));
+  EXPECT_EQ(ReadFrame(t), (Frame{COMMAND_MAGIC, REPORT_RANGE, kLength, 0}));
+  EXPECT_LT(MsSince(run), kWritingMs / 2) << "the range comes at once";
+  int reports = 0;
+  for (Frame f = ReadFrame(t); f.code == REPORT_PROGRESS; f = ReadFrame(t)) {
+    ++reports;
+    // No position comes before its share of the writing time has passed.
+    EXPECT_GE(MsSince(run), kWritingMs * f.param1 / kLength - 0.01) << f.param1;
+    if (f.param1 == kLength) {
+      EXPECT_EQ(ReadFrame(t), (Frame{COMMAND_MAGIC, REPORT_ACK, 0, 0}));
+      break;
+    }
+  }
+  const double ms = MsSince(run);
+  EXPECT_GE(reports, 3);
+  EXPECT_GE(ms, kWritingMs);
+  EXPECT_LT(ms, kWritingMs + 1500.0);
+}
+
+TEST(VirtualHandsetTransport, InterruptEndsAReadWaitingOnAWrite) {
+  // Two seconds of writing.
+  VirtualHandsetTransport t(Faults("flash=1"));
+  ToBlockRun(t, 2000000);
+  ASSERT_TRUE(WriteAll(t, HostScript().Cmd(CMD_RUN).bytes));
+  EXPECT_EQ(ReadFrame(t).code, REPORT_RANGE);
+  const auto [ok, ms] = ReadEndedByInterrupt(t, 8 * FRAME_SIZE, milliseconds(50));
+  EXPECT_FALSE(ok);
+  EXPECT_LT(ms, 100.0);
+}
+
+TEST(VirtualHandsetTransport, TheReplyTimeoutLetsAShorterWriteReport) {
+  // 300 ms of writing against a time-out of a second: every read wakes with
+  // the report it waits for, none times out.
+  VirtualHandsetTransport t(Faults("flash=1"));
+  t.SetReplyTimeout(milliseconds(1000));
+  ToBlockRun(t, 300000);
+  const auto run = Clock::now();
+  ASSERT_TRUE(WriteAll(t, HostScript().Cmd(CMD_RUN).bytes));
+  Frame f;
+  do {
+    f = ReadFrame(t);
+    ASSERT_FALSE(t.LastReadTimedOut());
+  } while (f.code == REPORT_RANGE || f.code == REPORT_PROGRESS);
+  EXPECT_EQ(f, (Frame{COMMAND_MAGIC, REPORT_ACK, 0, 0}));
+  EXPECT_LT(MsSince(run), 900.0);
+}
+
 }  // namespace
 }  // namespace morvak

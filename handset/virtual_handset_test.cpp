@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 
 #include "HandsetContent.h"
 #include "Transport.h"
@@ -398,6 +400,83 @@ TEST(VirtualHandsetThroughput, ALongPayloadIsCheckedAsItStreams) {
   ASSERT_EQ(handset.Blocks().size(), 2u);
   EXPECT_EQ(handset.Blocks().back(), (BlockRecord{DATA_RAW, 0, 16u << 20, crc}));
   EXPECT_EQ(Frames(TakeAll(handset)), std::vector<Frame>{kAck});
+}
+
+// A data block written at a flash speed: the range at once, then progress
+// spread evenly over the writing time (length / speed), the ACK at its end.
+struct WriteCase {
+  const char* name;
+  const char* faults;
+  uint32_t length;
+  int64_t writingUs;
+};
+
+class VirtualHandsetWrite : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(VirtualHandsetWrite, ProgressIsSpreadEvenlyOverTheWritingTime) {
+  const WriteCase& c = GetParam();
+  CVirtualHandset handset(Faults(c.faults));
+  handset.Attach();
+  const auto setUp = HostScript().Configured().Block(DATA_RAW, 0, c.length, 2).Cmd(CMD_GET_CRC).bytes;
+  handset.HostWrote(setUp.data(), setUp.size());
+  TakeAll(handset);
+  EXPECT_TRUE(handset.TakePauses().empty()) << "the programmer starts at once";
+  const uint64_t start = handset.ReplyTaken();
+  const auto run = HostScript().Cmd(CMD_RUN).bytes;
+  handset.HostWrote(run.data(), run.size());
+  const std::vector<ReplyPause> pauses = handset.TakePauses();
+  const std::vector<Frame> frames = Frames(TakeAll(handset));
+
+  ASSERT_GE(frames.size(), 5u);
+  EXPECT_EQ(frames.front(), (Frame{COMMAND_MAGIC, REPORT_RANGE, c.length, 0}));
+  EXPECT_EQ(frames.back(), kAck);
+  std::vector<uint32_t> positions;
+  for (size_t i = 1; i + 1 < frames.size(); ++i) {
+    EXPECT_EQ(frames[i].code, REPORT_PROGRESS) << i;
+    positions.push_back(frames[i].param1);
+  }
+  EXPECT_GE(positions.size(), 3u);
+  EXPECT_GT(positions.front(), 0u);
+  EXPECT_EQ(std::adjacent_find(positions.begin(), positions.end(), std::greater_equal<>()), positions.end())
+      << "positions must increase";
+  EXPECT_EQ(positions.back(), c.length);
+
+  // Every pause comes before a progress report; together they last the
+  // writing time, each about as long as the others.
+  std::chrono::microseconds writing(0);
+  std::chrono::microseconds shortest = std::chrono::microseconds::max(), longest(0);
+  for (const ReplyPause& pause : pauses) {
+    const uint64_t at = pause.offset - start;
+    ASSERT_EQ(at % FRAME_SIZE, 0u);
+    ASSERT_GE(at / FRAME_SIZE, 1u) << "the range comes at once";
+    ASSERT_LT(at / FRAME_SIZE, frames.size() - 1) << "the ACK comes with the last position";
+    writing += pause.delay;
+    shortest = std::min(shortest, pause.delay);
+    longest = std::max(longest, pause.delay);
+  }
+  EXPECT_EQ(writing.count(), c.writingUs);
+  if (c.writingUs > 0) {
+    EXPECT_EQ(pauses.size(), positions.size());
+    EXPECT_LE((longest - shortest).count(), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Speeds, VirtualHandsetWrite,
+    ::testing::Values(WriteCase{"OneMBps", "flash=1", 300000, 300000},
+                      WriteCase{"UnevenLengthAndSpeed", "flash=7", 1000003, 142857},
+                      WriteCase{"ManyReports", "flash=1", 3000000, 3000000},
+                      WriteCase{"FlashZeroWritesAtOnce", "flash=0", 5000, 0},
+                      WriteCase{"NoFlashKeyWritesAtOnce", "", 5000, 0}),
+    [](const ::testing::TestParamInfo<WriteCase>& p) { return std::string(p.param.name); });
+
+TEST(VirtualHandsetWrite, AFailedWriteReportsItsErrorAtOnce) {
+  CVirtualHandset handset(Faults("flash=1,error=7@2"));
+  handset.Attach();
+  const auto script = HostScript().Configured().Block(DATA_RAW, 0, 300000, 2).Cmd(CMD_GET_CRC).Cmd(CMD_RUN).bytes;
+  handset.HostWrote(script.data(), script.size());
+  EXPECT_TRUE(handset.TakePauses().empty());
+  EXPECT_EQ(Frames(TakeAll(handset), VIRTUAL_ASIC_ID_SIZE).back(), (Frame{COMMAND_MAGIC, REPORT_ERROR, 7, 0}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "FaultPlan.h"
 #include "LibusbTransport.h"
 #include "VirtualHandsetTransport.h"
+#include "VirtualHandsets.h"
 
 namespace morvak {
 
@@ -12,6 +13,7 @@ std::unique_ptr<ITransport> MakeTransport(const TransportChoice& choice, std::st
   if (!choice.virtualHandset) return std::make_unique<CLibusbTransport>(choice.configPath);
   FaultPlan plan;
   if (!ParseFaultPlan(choice.faults, plan, error)) return nullptr;
+  ApplyProgramDefaults(plan);
   auto handset = std::make_unique<VirtualHandsetTransport>(plan);
   if (virtualHandset != nullptr) *virtualHandset = handset.get();
   return handset;

@@ -12,7 +12,7 @@ class VirtualHandsetTransport;
 
 struct TransportChoice {
   bool virtualHandset = false;
-  std::string faults;      // the virtual handset's fault text
+  std::string faults;      // the virtual handset's fault text (with the programs' defaults)
   std::string configPath;  // file/LURRA.ini, where real handsets' ids are read
 };
 

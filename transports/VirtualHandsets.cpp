@@ -44,6 +44,10 @@ std::string Join(const std::vector<std::string_view>& items) {
 
 }  // namespace
 
+void ApplyProgramDefaults(FaultPlan& plan) {
+  if (!plan.flashMBps) plan.flashMBps = DEFAULT_FLASH_MBPS;
+}
+
 bool ParseVirtualHandsets(std::string_view text, VirtualHandsetSet& out, std::string& error) {
   std::vector<std::string_view> common;
   std::vector<std::pair<size_t, std::string_view>> own;
@@ -113,6 +117,7 @@ bool ParseVirtualHandsets(std::string_view text, VirtualHandsetSet& out, std::st
       error = "handset " + std::to_string(k) + ": " + error;
       return false;
     }
+    ApplyProgramDefaults(plan);
     set.plans.push_back(plan);
   }
   out = std::move(set);

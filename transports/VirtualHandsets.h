@@ -6,6 +6,8 @@
 //   count=N    N handsets (1 to MAX_VIRTUAL_HANDSETS), named virtual-1 .. virtual-N
 //   K:FAULT    FAULT for handset K only, in place of a fault of the same key
 //              given for all (e.g. "count=4,speed=20,2:ram-refuse,3:speed=5")
+// The programs' virtual handsets write at DEFAULT_FLASH_MBPS unless told
+// otherwise; a plan made in code without flash= writes at once.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -22,8 +24,13 @@ struct VirtualHandsetSet {
   std::vector<FaultPlan> plans;  // one per handset, at least one
 };
 
+// A plan parsed from a program's fault text, with the programs' defaults in
+// place of what it does not give: the flash speed.
+void ApplyProgramDefaults(FaultPlan& plan);
+
 // False, with the reason in `error` naming the item or handset at fault, when
-// the text is not understood; `out` is then untouched.
+// the text is not understood; `out` is then untouched. The plans have the
+// programs' defaults applied.
 bool ParseVirtualHandsets(std::string_view text, VirtualHandsetSet& out, std::string& error);
 
 // "virtual-1" for index 0: the port name a virtual handset goes by.

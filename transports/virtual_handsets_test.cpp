@@ -2,15 +2,23 @@
 // and K:FAULT for one handset in place of the same fault for all.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
+#include "TransportChoice.h"
+#include "VirtualHandsetTransport.h"
 #include "VirtualHandsets.h"
+#include "handset_test_support.h"
 
 namespace morvak {
 namespace {
 
+// A plan as a program's fault text gives it: the programs' defaults applied.
 FaultPlan Plan(const char* text) {
   FaultPlan plan;
   std::string error;
   EXPECT_TRUE(ParseFaultPlan(text, plan, error)) << text << ": " << error;
+  ApplyProgramDefaults(plan);
   return plan;
 }
 
@@ -48,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"OwnFaultReplacesTheCommonOne", "count=3, speed=20 , 3:speed=5,1:hang=run:2", true,
                 {"speed=20,hang=run:2", "speed=20", "speed=5"}},
         SetCase{"SeveralOwnFaults", "2:crc-bad=1,count=2,2:error=-1@3", true, {"", "crc-bad=1,error=-1@3"}},
-        SetCase{"LargestCount", "count=64", true, std::vector<const char*>(64, "")}),
+        SetCase{"LargestCount", "count=64", true, std::vector<const char*>(64, "")},
+        SetCase{"OneHandsetWritesAtOnce", "count=2,2:flash=0", true, {"", "flash=0"}}),
     [](const ::testing::TestParamInfo<SetCase>& p) { return std::string(p.param.name); });
 
 struct BadCase {
@@ -87,6 +96,34 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"TrailingComma", "count=2,", "empty item"},
                       BadCase{"DoubleComma", "count=2,,speed=3", "empty item"}),
     [](const ::testing::TestParamInfo<BadCase>& p) { return std::string(p.param.name); });
+
+// The programs' virtual handsets, the console's and the window's, take a few
+// seconds to write the demo image: long enough to see the progress move,
+// short against the reply time-out.
+TEST(VirtualHandsetsTest, TheProgramsWriteTheDemoImageInAFewSeconds) {
+  const auto demoSize = static_cast<uint32_t>(std::filesystem::file_size(MORVAK_DEMO_IMG));
+  std::string error;
+  VirtualHandsetSet console;
+  ASSERT_TRUE(ParseVirtualHandsets("", console, error)) << error;
+  VirtualHandsetTransport* window = nullptr;
+  const auto transport = MakeTransport(TransportChoice{true, "", ""}, error, &window);
+  ASSERT_NE(window, nullptr) << error;
+  for (const FaultPlan& plan : {console.plans.front(), window->Faults()}) {
+    CVirtualHandset handset(plan);
+    handset.Attach();
+    const auto script = handset_test::HostScript()
+                            .Configured()
+                            .Block(DATA_RAW, 0, demoSize, 2)
+                            .Cmd(CMD_GET_CRC)
+                            .Cmd(CMD_RUN)
+                            .bytes;
+    handset.HostWrote(script.data(), script.size());
+    std::chrono::microseconds writing(0);
+    for (const ReplyPause& pause : handset.TakePauses()) writing += pause.delay;
+    EXPECT_GE(writing, std::chrono::seconds(1)) << FaultPlanText(plan);
+    EXPECT_LE(writing, std::chrono::seconds(8)) << FaultPlanText(plan);
+  }
+}
 
 TEST(VirtualHandsetsTest, NamesHandsetsFromOne) {
   EXPECT_EQ(VirtualHandsetName(0), "virtual-1");
