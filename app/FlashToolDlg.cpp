@@ -3,6 +3,7 @@
 #include "FlashToolDlg.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 
 #include "AboutBox.h"
@@ -54,6 +55,7 @@ bool CFlashToolDlg::OnInitDialog() {
   m_bRawImage = 0;
   m_link.m_pOwner = this;
   EnableDlgItem(IDC_STOP_FLASHING, false);
+  if (QWidget* stop = GetDlgItem(IDC_STOP_FLASHING)) stop->installEventFilter(this);
 
   m_hBmpSuccess = LoadBitmapResource(IDB_SUCCESS);
   m_hBmpFailure = LoadBitmapResource(IDB_FAILURE);
@@ -97,6 +99,18 @@ void CFlashToolDlg::OnCancel() {
 }
 
 bool CFlashToolDlg::MayClose() { return !RunGoingOn() || AskYesNo(texts::kStopRunAndClose); }
+
+bool CFlashToolDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || watched != GetDlgItem(IDC_STOP_FLASHING) || !RunGoingOn())
+    return CDialog::eventFilter(watched, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter) return CDialog::eventFilter(watched, event);
+  // Taken here, the press never reaches the button or the dialog: the button
+  // is not pressed down, so its release clicks nothing either.
+  if (!static_cast<QKeyEvent*>(event)->isAutoRepeat() && AskYesNo(texts::kStopRunByKey) && RunGoingOn())
+    OnStopFlashing();
+  return true;
+}
 
 void CFlashToolDlg::OnSysCommand(unsigned id, intptr_t lParam) {
   if ((id & 0xFFF0u) == IDM_ABOUTBOX) {

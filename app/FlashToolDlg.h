@@ -1,9 +1,12 @@
 #pragma once
 // CFlashToolDlg: the main window, and the home of a flashing run's state. The
-// run (CFlashRun) reaches the window only through posted messages, a message
-// box it waits on, and, at its end, the enabled states of Start and Stop.
+// run (CFlashRun) reaches the window only through its events, which the window
+// turns into posted messages, a message box it waits on, and, at its end, the
+// enabled states of Start and Stop.
 #include <QIcon>
 #include <QPixmap>
+#include <QString>
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "Dialog.h"
 #include "FlashRun.h"
 #include "LineLog.h"
+#include "TransferMeter.h"
 
 class QCheckBox;
 class QLabel;
@@ -56,10 +60,16 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   void LoadImagePathSetting();
   void SaveImagePathSetting();
 
-  // --- The run's window (any thread).
-  void PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-  void PostStatusLine(std::string text) override;
-  void ShowMessageBox(const std::string& text) override;
+  // --- The run's events (any thread): each becomes the window message of
+  // the run's catalogue, posted to this window; the payload sent is shown in
+  // the caption and the progress bar's tooltip.
+  void OnRunBegins() override;
+  void OnStatusLine(std::string text) override;
+  void OnProgressRange(uint32_t upper) override;
+  void OnProgressPosition(uint32_t position) override;
+  void OnPayloadSent(uint64_t sent, uint64_t total) override;
+  void OnRunOutcome(bool succeeded) override;
+  void OnMessageBox(const std::string& text) override;
 
  protected:
   bool OnInitDialog() override;
@@ -70,7 +80,10 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   void OnCancel() override;
   void OnCommand(int id) override;
   intptr_t WindowProc(const CWindowMessageEvent& message) override;
-  void EnableControl(int id, bool enable) override;
+  // Space, Enter and Return on "Stop flashing" during a run ask first: the
+  // focus rests on Stop while a run goes on, so a stray key must not end it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void ReleaseRunControls() override;
 
  private:
   // Ends a run that is still going: stops it, ends a pending read, and waits
@@ -87,6 +100,12 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   // "Close Windows", where a stray Space or Enter ends the program: the focus
   // goes to the other of the two instead, once that one is enabled.
   void EnableRunButton(int id, bool enable);
+  // Shows the transfer's share, rate and time left in the caption and as the
+  // progress bar's tooltip (window thread); EndTransferDisplay puts the
+  // caption back to the title.
+  void ShowTransfer();
+  void DrawTransfer();
+  void EndTransferDisplay();
   // Appends the ended run's record when the configuration names a record
   // file; a record that cannot be written gets a line of its own.
   void RecordRun(bool succeeded);
@@ -99,6 +118,21 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   // its worker was started (window thread).
   bool m_bRecordPending = false;
   std::chrono::system_clock::time_point m_runStarted;
+  // The payload count as the worker last reported it, and whether a call to
+  // show it is already queued: reports that come faster than the window
+  // shows them are folded into that call.
+  std::atomic<uint64_t> m_nPayloadSent{0};
+  std::atomic<uint64_t> m_nPayloadFirstSent{0};
+  // Steady-clock ticks of the run's first and latest report; 0: none yet.
+  std::atomic<int64_t> m_nPayloadFirstAt{0};
+  std::atomic<int64_t> m_nPayloadLastAt{0};
+  std::atomic<uint64_t> m_nPayloadOf{0};
+  std::atomic<bool> m_bPayloadQueued{false};
+  // The transfer as shown (window thread); the caption before it was shown.
+  TransferMeter m_transfer;
+  QString m_strTitle;
+  TransferMeter::Clock::time_point m_lastTransferShown;
+  bool m_bRedrawDue = false;
 };
 
 }  // namespace morvak

@@ -26,10 +26,12 @@ intptr_t CFlashToolDlg::DefWindowProc(uint32_t message, uintptr_t wParam, intptr
       if (m_progress != nullptr) ShowProgressRange(*m_progress, wParam);
       break;
     case RunMessageAction::RunSucceeded:
+      EndTransferDisplay();
       SetImage(m_picStatus, m_hBmpSuccess);
       RecordRun(true);
       break;
     case RunMessageAction::RunFailed:
+      EndTransferDisplay();
       SetImage(m_picStatus, m_hBmpFailure);
       RecordRun(false);
       break;

@@ -5,9 +5,12 @@
 #include <thread>
 
 #include <QCoreApplication>
+#include <QMetaObject>
+#include <QTimer>
 
 #include "FlashToolDlg.h"
 #include "FlashToolDlgTemplate.h"
+#include "ProgressCtrl.h"
 #include "Format.h"
 #include "RunRecord.h"
 #include "RunTexts.h"
@@ -64,19 +67,84 @@ void CFlashToolDlg::RecordRun(bool succeeded) {
     AppendStatusLine(Format(texts::kRunRecordNotWritten, error.c_str()));
 }
 
-void CFlashToolDlg::PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  PostMessage(message, wParam, lParam);
+void CFlashToolDlg::OnRunBegins() {
+  m_nPayloadFirstAt.store(0);
+  PostMessage(WM_SYNC_FIELDS, 1, 0);
 }
 
-void CFlashToolDlg::PostStatusLine(std::string text) { PostLine(WM_STATUS_LINE, std::move(text)); }
+void CFlashToolDlg::OnStatusLine(std::string text) { PostLine(WM_STATUS_LINE, std::move(text)); }
 
-void CFlashToolDlg::ShowMessageBox(const std::string& text) { MessageBoxFromWorker(text); }
+void CFlashToolDlg::OnProgressRange(uint32_t upper) { PostMessage(WM_PROGRESS_RANGE, upper, 0); }
 
-void CFlashToolDlg::EnableControl(int id, bool enable) {
-  CallFromWorker([this, id, enable] {
-    EnableRunButton(id, enable);
-    if (id == IDC_START_FLASHING && enable) m_bRunEnding = true;
+void CFlashToolDlg::OnProgressPosition(uint32_t position) { PostMessage(WM_PROGRESS_POS, position, 0); }
+
+void CFlashToolDlg::OnRunOutcome(bool succeeded) { PostMessage(succeeded ? WM_RUN_SUCCEEDED : WM_RUN_FAILED, 0, 0); }
+
+void CFlashToolDlg::OnMessageBox(const std::string& text) { MessageBoxFromWorker(text); }
+
+void CFlashToolDlg::OnPayloadSent(uint64_t sent, uint64_t total) {
+  // Stamped here, on the worker: the window may fold many reports into one
+  // call, and the rate must still count from the first.
+  const int64_t now = TransferMeter::Clock::now().time_since_epoch().count();
+  if (m_nPayloadFirstAt.load() == 0) {
+    m_nPayloadFirstSent.store(sent);
+    m_nPayloadFirstAt.store(now);
+  }
+  m_nPayloadLastAt.store(now);
+  m_nPayloadSent.store(sent);
+  m_nPayloadOf.store(total);
+  // Queued behind what the run posted before, ahead of its outcome.
+  if (!m_bPayloadQueued.exchange(true)) QMetaObject::invokeMethod(this, [this] { ShowTransfer(); }, Qt::QueuedConnection);
+}
+
+void CFlashToolDlg::ReleaseRunControls() {
+  CallFromWorker([this] {
+    EnableRunButton(IDC_STOP_FLASHING, false);
+    EnableRunButton(IDC_START_FLASHING, true);
+    m_bRunEnding = true;
   });
+}
+
+void CFlashToolDlg::ShowTransfer() {
+  m_bPayloadQueued.store(false);
+  const auto at = [](int64_t ticks) { return TransferMeter::Clock::time_point(TransferMeter::Clock::duration(ticks)); };
+  const uint64_t total = m_nPayloadOf.load();
+  const bool first = !m_transfer.Started();
+  if (first) {
+    m_strTitle = windowTitle();
+    m_transfer.Note(m_nPayloadFirstSent.load(), total, at(m_nPayloadFirstAt.load()));
+  }
+  m_transfer.Note(m_nPayloadSent.load(), total, at(m_nPayloadLastAt.load()));
+  const auto now = TransferMeter::Clock::now();
+  // A few redraws a second are enough to read, and keep a fast link from
+  // spending the window's time on its caption; a report that comes within
+  // the wait is drawn when the wait ends, so the caption never stays behind.
+  constexpr auto kRedraw = std::chrono::milliseconds(200);
+  if (!first && now - m_lastTransferShown < kRedraw) {
+    if (!m_bRedrawDue) {
+      m_bRedrawDue = true;
+      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(kRedraw - (now - m_lastTransferShown));
+      QTimer::singleShot(wait, this, [this] {
+        m_bRedrawDue = false;
+        if (m_transfer.Started()) DrawTransfer();
+      });
+    }
+    return;
+  }
+  DrawTransfer();
+}
+
+void CFlashToolDlg::DrawTransfer() {
+  m_lastTransferShown = TransferMeter::Clock::now();
+  setWindowTitle(m_strTitle + QString::fromUtf8(" \u2014 ") + QString::fromStdString(m_transfer.Summary()));
+  if (m_progress != nullptr) m_progress->setToolTip(QString::fromStdString(m_transfer.Details()));
+}
+
+void CFlashToolDlg::EndTransferDisplay() {
+  if (!m_transfer.Started()) return;
+  setWindowTitle(m_strTitle);
+  if (m_progress != nullptr) m_progress->setToolTip({});
+  m_transfer.Reset();
 }
 
 bool CFlashToolDlg::RunGoingOn() const {

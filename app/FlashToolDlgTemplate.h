@@ -7,7 +7,8 @@ namespace morvak {
 
 inline constexpr int IDC_IMAGE_PATH = 1004;
 inline constexpr int IDC_BROWSE = 1005;
-// IDC_START_FLASHING (1006) and IDC_STOP_FLASHING (1007) are the run's.
+inline constexpr int IDC_START_FLASHING = 1006;
+inline constexpr int IDC_STOP_FLASHING = 1007;
 inline constexpr int IDC_CLOSE_WINDOWS = 1008;
 inline constexpr int IDC_PROGRESS = 1009;
 inline constexpr int IDC_STATUS_LOG = 1010;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "FlashToolDlg.h"
+#include "FlashToolDlgTemplate.h"
 
 namespace morvak {
 

@@ -62,12 +62,12 @@ class CTestFlashToolDlg : public CFlashToolDlg {
  public:
   using CFlashToolDlg::WindowProc;
 
-  void PostStatusLine(std::string text) override {
+  void OnStatusLine(std::string text) override {
     {
       std::lock_guard lock(m_mutex);
       m_postedLines.push_back(text);
     }
-    CFlashToolDlg::PostStatusLine(std::move(text));
+    CFlashToolDlg::OnStatusLine(std::move(text));
   }
   intptr_t DefWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
     const intptr_t result = CFlashToolDlg::DefWindowProc(message, wParam, lParam);

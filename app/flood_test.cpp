@@ -27,10 +27,10 @@ TEST_F(Flood, EveryLineAndEveryPositionArrivesOnceInOrder) {
   const auto started = Clock::now();
   std::atomic<bool> posted{false};
   std::thread worker([&] {
-    dlg->PostWindowMessage(WM_PROGRESS_RANGE, kCount, 0);
+    dlg->PostMessage(WM_PROGRESS_RANGE, kCount, 0);
     for (int i = 0; i < kCount; ++i) {
-      dlg->PostStatusLine(LineText(i));
-      dlg->PostWindowMessage(WM_PROGRESS_POS, static_cast<uintptr_t>(i + 1), 0);
+      dlg->OnStatusLine(LineText(i));
+      dlg->PostMessage(WM_PROGRESS_POS, static_cast<uintptr_t>(i + 1), 0);
     }
     posted = true;
   });

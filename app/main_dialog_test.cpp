@@ -126,7 +126,7 @@ TEST_F(MainDialog, OpensIdleWithNandCheckedAndTheSuccessPicture) {
   Open();
   EXPECT_EQ(dlg->m_nFlashType, 0);
   EXPECT_EQ(dlg->m_bRawImage, 0);
-  EXPECT_EQ(dlg->m_link.m_pOwner, static_cast<IMessageTarget*>(dlg.get()));
+  EXPECT_EQ(dlg->m_link.m_pOwner, static_cast<IRunEvents*>(dlg.get()));
   EXPECT_TRUE(dlg->IsDlgButtonChecked(IDC_NAND));
   EXPECT_FALSE(dlg->IsDlgButtonChecked(IDC_ONENAND));
   EXPECT_FALSE(dlg->IsDlgButtonChecked(IDC_ERASE_RESERVED));

@@ -230,7 +230,7 @@ TEST_F(WholeRun, ASecondRunStartsAfreshAndSucceedsToo) {
   Choose(Image());
   Click(IDC_START_FLASHING);
   ASSERT_TRUE(WaitRunEnded());
-  dlg->PostWindowMessage(WM_PROGRESS_POS, 2, 0);  // as another sender might
+  dlg->PostMessage(WM_PROGRESS_POS, 2, 0);  // as another sender might
   Drain();
   Click(IDC_START_FLASHING);
   EXPECT_EQ(dlg->m_progress->GetPos(), 2) << "the bar stays until the run posts a range";

@@ -1,8 +1,10 @@
 // The window while a run is going on: the keyboard focus moves between Start
 // and Stop, never to "Close Windows", and every way of closing asks first.
 #include <QCloseEvent>
+#include <QTimer>
 #include <QWindow>
 #include <chrono>
+#include <set>
 
 #include "LinkTexts.h"
 #include "UiTexts.h"
@@ -18,10 +20,14 @@ double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::
 
 enum class StartBy { SpaceKey, Mouse };
 
+// What comes after Start: the run ends by itself; Space on Stop, answered
+// Yes; or Space and Return on Stop (stray keys), answered by the Return key.
+enum class Then { RunEnds, SpaceYes, StrayKeys };
+
 struct FocusRow {
   const char* name;
   StartBy start;
-  bool stopBySpace;  // else the run ends by itself
+  Then then;
 };
 
 class RunFocus : public WindowFixture, public ::testing::WithParamInterface<FocusRow> {};
@@ -29,7 +35,7 @@ class RunFocus : public WindowFixture, public ::testing::WithParamInterface<Focu
 TEST_P(RunFocus, StopHasTheFocusDuringARunAndStartAfterIt) {
   const FocusRow& row = GetParam();
   // The handset shows up late enough for the focus to be looked at mid-run.
-  Open(row.stopBySpace ? "appear=60000" : "appear=300");
+  Open(row.then == Then::SpaceYes ? "appear=60000" : "appear=300");
   Choose(Image());
   dlg->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
@@ -41,19 +47,41 @@ TEST_P(RunFocus, StopHasTheFocusDuringARunAndStartAfterIt) {
   }
   ASSERT_TRUE(dlg->WorkerAlive());
   EXPECT_EQ(dlg->focusWidget(), Button(IDC_STOP_FLASHING));
-  if (row.stopBySpace) {
+  if (row.then == Then::SpaceYes) {
+    QuestionAnswers answers(QMessageBox::Yes);
     QTest::keyClick(Button(IDC_STOP_FLASHING), Qt::Key_Space);
+    EXPECT_EQ(answers.asked, std::vector<std::string>{texts::kStopRunByKey});
     EXPECT_EQ(dlg->focusWidget(), Button(IDC_START_FLASHING)) << "Stop gives Start back at once";
+  }
+  if (row.then == Then::StrayKeys) {
+    // Each key asks; the operator's next stray Return answers the default, No.
+    std::vector<std::string> asked;
+    QTimer returnKey;
+    QObject::connect(&returnKey, &QTimer::timeout, [&asked] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        asked.push_back(box->text().toStdString());
+        QTest::keyClick(box, Qt::Key_Return);
+      }
+    });
+    returnKey.start(10);
+    QTest::keyClick(Button(IDC_STOP_FLASHING), Qt::Key_Space);
+    QTest::keyClick(Button(IDC_STOP_FLASHING), Qt::Key_Return);
+    EXPECT_EQ(asked, (std::vector<std::string>{texts::kStopRunByKey, texts::kStopRunByKey}));
+    EXPECT_EQ(dlg->m_link.m_device.m_bAbort.load(), 0);
   }
   ASSERT_TRUE(WaitRunEnded());
   EXPECT_EQ(dlg->focusWidget(), Button(IDC_START_FLASHING));
   EXPECT_TRUE(dlg->isVisible());
+  if (row.then != Then::SpaceYes) {
+    EXPECT_TRUE(Shows(dlg->m_hBmpSuccess));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, RunFocus,
-                         ::testing::Values(FocusRow{"SpaceThenTheRunEnds", StartBy::SpaceKey, false},
-                                           FocusRow{"MouseThenTheRunEnds", StartBy::Mouse, false},
-                                           FocusRow{"SpaceThenStopBySpace", StartBy::SpaceKey, true}),
+                         ::testing::Values(FocusRow{"SpaceThenTheRunEnds", StartBy::SpaceKey, Then::RunEnds},
+                                           FocusRow{"MouseThenTheRunEnds", StartBy::Mouse, Then::RunEnds},
+                                           FocusRow{"SpaceThenStopBySpaceYes", StartBy::SpaceKey, Then::SpaceYes},
+                                           FocusRow{"StrayKeysLeaveTheRunGoing", StartBy::Mouse, Then::StrayKeys}),
                          [](const ::testing::TestParamInfo<FocusRow>& row) { return std::string(row.param.name); });
 
 enum class CloseWay { CloseWindows, EnterOnPath, Esc, CloseBoxOrAltF4, SystemMenuClose };
@@ -133,6 +161,37 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseRow{"SystemMenuCloseYes", CloseWay::SystemMenuClose, true},
                       CloseRow{"SystemMenuCloseNo", CloseWay::SystemMenuClose, false}),
     [](const ::testing::TestParamInfo<CloseRow>& row) { return std::string(row.param.name); });
+
+// While the image goes out the caption and the progress bar's tooltip show
+// the share, the rate and the time left; the bar itself moves as the handset
+// reports. After the run the caption is the title again.
+TEST_F(WindowFixture, TheCaptionShowsTheTransferAndThenTheTitleAgain) {
+  Open("flash=2");
+  Choose(Image());
+  const QString title = dlg->windowTitle();
+  Click(IDC_START_FLASHING);
+  bool rateShown = false;
+  bool tooltipShown = false;
+  WaitUntil(
+      [&] {
+        const QString caption = dlg->windowTitle();
+        rateShown = rateShown || (caption.startsWith(title + QString::fromUtf8(" \u2014 ")) &&
+                                  caption.contains(QLatin1String(" MB/s")));
+        tooltipShown = tooltipShown || dlg->m_progress->toolTip().contains(QLatin1String(" sent"));
+        return !dlg->WorkerAlive();
+      },
+      20000);
+  ASSERT_TRUE(WaitRunEnded());
+  ASSERT_EQ(TopLine().rfind("Download the img successfully!", 0), 0u) << TopLine();
+  EXPECT_TRUE(rateShown);
+  EXPECT_TRUE(tooltipShown);
+  EXPECT_EQ(dlg->windowTitle(), title);
+  EXPECT_TRUE(dlg->m_progress->toolTip().isEmpty());
+  std::set<int> positions;
+  for (const ProgressState& p : dlg->m_progressSeen)
+    if (p.position > 0) positions.insert(p.position);
+  EXPECT_GE(positions.size(), 3u);
+}
 
 }  // namespace
 }  // namespace morvak

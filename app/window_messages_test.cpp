@@ -14,11 +14,11 @@ struct Messages : WindowFixture {
     Open();
   }
   void Post(uint32_t message, uintptr_t wParam = 0) {
-    dlg->PostWindowMessage(message, wParam, 0);
+    dlg->PostMessage(message, wParam, 0);
     Drain();
   }
   void Line(const std::string& text) {
-    dlg->PostStatusLine(text);
+    dlg->OnStatusLine(text);
     Drain();
   }
 };
@@ -33,7 +33,7 @@ TEST_F(Messages, EachLineGoesOnTopEndedByCrLf) {
 }
 
 TEST_F(Messages, LinesPostedFasterThanTheWindowReadsThemAreEachShownOnce) {
-  for (int i = 0; i < 200; ++i) dlg->PostStatusLine("line " + std::to_string(i));
+  for (int i = 0; i < 200; ++i) dlg->OnStatusLine("line " + std::to_string(i));
   Drain();
   const auto lines = LogLines();
   ASSERT_EQ(lines.size(), 200u);

@@ -128,15 +128,15 @@ struct WindowRecords : WindowFixture {
 TEST_F(WindowRecords, EachRunAddsOneRecordAndOtherSendersOutcomesNone) {
   Open();
   // An outcome posted by another sender is no run of this window.
-  dlg->PostWindowMessage(WM_RUN_SUCCEEDED, 0, 0);
-  dlg->PostWindowMessage(WM_RUN_FAILED, 0, 0);
+  dlg->PostMessage(WM_RUN_SUCCEEDED, 0, 0);
+  dlg->PostMessage(WM_RUN_FAILED, 0, 0);
   Drain();
   EXPECT_FALSE(fs::exists(dir.Path("records.jsonl")));
 
   Choose(Image());
   Click(IDC_START_FLASHING);
   ASSERT_TRUE(WaitRunEnded());
-  dlg->PostWindowMessage(WM_RUN_FAILED, 0, 0);  // after the run: still no run
+  dlg->PostMessage(WM_RUN_FAILED, 0, 0);  // after the run: still no run
   Drain();
   Click(IDC_START_FLASHING);
   ASSERT_TRUE(WaitRunEnded());
@@ -151,7 +151,7 @@ TEST_F(WindowRecords, AStartRefusedByItsChecksIsNoRun) {
   Click(IDC_START_FLASHING);
   Drain();
   EXPECT_EQ(TopLine(), "open file failed:" + dir.Path("missing.img"));
-  dlg->PostWindowMessage(WM_RUN_FAILED, 0, 0);
+  dlg->PostMessage(WM_RUN_FAILED, 0, 0);
   Drain();
   EXPECT_FALSE(fs::exists(dir.Path("records.jsonl")));
 }

@@ -12,7 +12,6 @@
 #include "ImageFormat.h"
 #include "ImageWriter.h"
 #include "VirtualHandsetTransport.h"
-#include "WindowMessages.h"
 
 namespace morvak {
 namespace {
@@ -20,11 +19,13 @@ namespace {
 class QuietRun : public CFlashRun {
  public:
   ~QuietRun() override { Shutdown(); }
-  void PostWindowMessage(uint32_t message, uintptr_t, intptr_t) override {
-    if (message == WM_RUN_SUCCEEDED) succeeded = true;
-  }
-  void PostStatusLine(std::string text) override { lastLine = std::move(text); }
-  void ShowMessageBox(const std::string&) override {}
+  void OnRunBegins() override {}
+  void OnStatusLine(std::string text) override { lastLine = std::move(text); }
+  void OnProgressRange(uint32_t) override {}
+  void OnProgressPosition(uint32_t) override {}
+  void OnPayloadSent(uint64_t, uint64_t) override {}
+  void OnRunOutcome(bool ok) override { succeeded = ok; }
+  void OnMessageBox(const std::string&) override {}
   bool succeeded = false;
   std::string lastLine;
 };

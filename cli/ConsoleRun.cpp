@@ -1,33 +1,33 @@
 #include "ConsoleRun.h"
 
-#include "WindowMessages.h"
-
 namespace morvak::cli {
 
-CConsoleRun::CConsoleRun(CRunEvents* events, size_t handset) : m_events(events), m_handset(handset) {}
+CConsoleRun::CConsoleRun(CRunEventQueue* events, size_t handset) : m_events(events), m_handset(handset) {}
 
 CConsoleRun::~CConsoleRun() { Shutdown(); }
 
-void CConsoleRun::Post(RunEvent::Kind kind, uint32_t message, uintptr_t wParam, std::string text) {
+void CConsoleRun::Post(RunEvent::Kind kind, uint64_t value, bool succeeded, std::string text) {
   if (m_events == nullptr) return;
   RunEvent event;
   event.kind = kind;
   event.handset = m_handset;
-  event.message = message;
-  event.wParam = wParam;
+  event.value = value;
+  event.succeeded = succeeded;
   event.text = std::move(text);
   m_events->Post(std::move(event));
 }
 
-void CConsoleRun::PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t) {
-  Post(RunEvent::kMessage, message, wParam, {});
-}
+void CConsoleRun::OnStatusLine(std::string text) { Post(RunEvent::kLine, 0, false, std::move(text)); }
 
-void CConsoleRun::PostStatusLine(std::string text) { Post(RunEvent::kLine, WM_STATUS_LINE, 0, std::move(text)); }
+void CConsoleRun::OnProgressRange(uint32_t upper) { Post(RunEvent::kProgressRange, upper, false, {}); }
 
-void CConsoleRun::OnWorkerFinished() { Post(RunEvent::kFinished, 0, 0, {}); }
+void CConsoleRun::OnProgressPosition(uint32_t position) { Post(RunEvent::kProgressPosition, position, false, {}); }
 
-void CConsoleRun::ShowMessageBox(const std::string& text) {
+void CConsoleRun::OnRunOutcome(bool succeeded) { Post(RunEvent::kOutcome, 0, succeeded, {}); }
+
+void CConsoleRun::OnWorkerFinished() { Post(RunEvent::kFinished, 0, false, {}); }
+
+void CConsoleRun::OnMessageBox(const std::string& text) {
   if (m_events != nullptr) m_events->PostBoxAndWait(m_handset, text);
 }
 

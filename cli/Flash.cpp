@@ -162,7 +162,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     output = std::make_unique<CTextOutput>(out, err, TextOutputMode{several, bar.get(), environment.interactive});
   }
 
-  CRunEvents events;
+  CRunEventQueue events;
   CRunPump pump(events, *output);
   std::vector<HandsetOutcome> outcomes(count);
   std::vector<std::unique_ptr<CConsoleRun>> runs;

@@ -1,7 +1,6 @@
 #include "JsonOutput.h"
 
 #include "JsonLine.h"
-#include "WindowMessages.h"
 
 namespace morvak::cli {
 namespace {
@@ -24,10 +23,10 @@ void CJsonOutput::Line(const std::string& port, const RunEvent& event) {
 }
 
 void CJsonOutput::Progress(const std::string& port, const RunEvent& event) {
-  if (event.message == WM_PROGRESS_RANGE)
-    Write(Event(event.time, port, "progress_range").Add("range", static_cast<uint64_t>(event.wParam)).Text());
-  if (event.message == WM_PROGRESS_POS)
-    Write(Event(event.time, port, "progress").Add("position", static_cast<uint64_t>(event.wParam)).Text());
+  if (event.kind == RunEvent::kProgressRange)
+    Write(Event(event.time, port, "progress_range").Add("range", event.value).Text());
+  if (event.kind == RunEvent::kProgressPosition)
+    Write(Event(event.time, port, "progress").Add("position", event.value).Text());
 }
 
 void CJsonOutput::Box(const std::string& port, const RunEvent& event) {

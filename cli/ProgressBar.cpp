@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CliTexts.h"
+#include "TransferMeter.h"
 
 namespace morvak::cli {
 namespace {
@@ -36,16 +37,13 @@ std::string CProgressBar::Render(const ProgressState& s, const std::string& labe
   if (s.secondsSending < 0) {
     if (!s.ended) fields.push_back({clitexts::kWaitingForHandset, 4});
   } else {
-    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(s.bytes) / (1024.0 * 1024.0));
-    fields.push_back({text, 2});
+    fields.push_back({SizeText(s.bytes), 2});
     const double rate = s.secondsSending > 0 ? static_cast<double>(s.bytes) / s.secondsSending : 0;
     if (rate > 0) {
-      std::snprintf(text, sizeof text, "%.1f MB/s", rate / 1e6);
-      fields.push_back({text, 4});
+      fields.push_back({RateText(rate), 4});
       if (!s.ended && s.expectedBytes > s.bytes) {
         const auto left = static_cast<long>(static_cast<double>(s.expectedBytes - s.bytes) / rate);
-        std::snprintf(text, sizeof text, "%ld:%02ld left", left / 60, left % 60);
-        fields.push_back({text, 3});
+        fields.push_back({TimeLeftText(left), 3});
       }
     }
   }

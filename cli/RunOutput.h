@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "HandsetOutcome.h"
-#include "RunEvents.h"
+#include "RunEventQueue.h"
 
 namespace morvak::cli {
 
@@ -16,7 +16,7 @@ class IRunOutput {
   virtual ~IRunOutput() = default;
   // A status line of the handset on `port`.
   virtual void Line(const std::string& port, const RunEvent& event) = 0;
-  // WM_PROGRESS_RANGE or WM_PROGRESS_POS.
+  // A progress range or position (RunEvent::kProgressRange, kProgressPosition).
   virtual void Progress(const std::string& port, const RunEvent& event) = 0;
   // A message box of the run; returns once it has been dealt with.
   virtual void Box(const std::string& port, const RunEvent& event) = 0;

@@ -4,7 +4,6 @@
 
 #include "Interrupt.h"
 #include "RunRecord.h"
-#include "WindowMessages.h"
 
 namespace morvak::cli {
 
@@ -21,12 +20,13 @@ void CRunPump::Handle(RunEvent& event) {
       o.lastLine = event.text;
       m_output.Line(o.port, event);
       break;
-    case RunEvent::kMessage:
-      if (event.message == WM_PROGRESS_RANGE || event.message == WM_PROGRESS_POS) m_output.Progress(o.port, event);
-      if (event.message == WM_RUN_SUCCEEDED || event.message == WM_RUN_FAILED) {
-        o.succeeded = event.message == WM_RUN_SUCCEEDED;
-        o.endedAt = event.time;
-      }
+    case RunEvent::kProgressRange:
+    case RunEvent::kProgressPosition:
+      m_output.Progress(o.port, event);
+      break;
+    case RunEvent::kOutcome:
+      o.succeeded = event.succeeded;
+      o.endedAt = event.time;
       break;
     case RunEvent::kBox:
       m_output.Box(o.port, event);

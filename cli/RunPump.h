@@ -8,14 +8,14 @@
 
 #include "ConsoleRun.h"
 #include "HandsetOutcome.h"
-#include "RunEvents.h"
+#include "RunEventQueue.h"
 #include "RunOutput.h"
 
 namespace morvak::cli {
 
 class CRunPump {
  public:
-  CRunPump(CRunEvents& events, IRunOutput& output) : m_events(events), m_output(output) {}
+  CRunPump(CRunEventQueue& events, IRunOutput& output) : m_events(events), m_output(output) {}
 
   // A run whose events carry handset number Count() (the next one); `port`
   // tells the handset's port once its run has ended.
@@ -35,7 +35,7 @@ class CRunPump {
   };
   void Handle(RunEvent& event);
 
-  CRunEvents& m_events;
+  CRunEventQueue& m_events;
   IRunOutput& m_output;
   std::vector<Handset> m_handsets;
 };

@@ -2,7 +2,6 @@
 
 #include "CliTexts.h"
 #include "Interrupt.h"
-#include "WindowMessages.h"
 
 namespace morvak::cli {
 
@@ -21,8 +20,8 @@ void CTextOutput::Line(const std::string& port, const RunEvent& event) {
 
 void CTextOutput::Progress(const std::string&, const RunEvent& event) {
   if (m_mode.bar == nullptr) return;
-  if (event.message == WM_PROGRESS_RANGE) m_mode.bar->SetRange(event.handset, event.wParam);
-  if (event.message == WM_PROGRESS_POS) m_mode.bar->SetPosition(event.handset, event.wParam);
+  if (event.kind == RunEvent::kProgressRange) m_mode.bar->SetRange(event.handset, event.value);
+  if (event.kind == RunEvent::kProgressPosition) m_mode.bar->SetPosition(event.handset, event.value);
 }
 
 void CTextOutput::Box(const std::string&, const RunEvent& event) {

@@ -30,7 +30,7 @@ void QueueText(ScriptedTransport& t, const std::string& payload) {
 }
 
 // The events a link's report wait posts for this script, taken from the queue.
-std::deque<RunEvent> ReportEvents(CRunEvents& events, const std::vector<std::string>& texts) {
+std::deque<RunEvent> ReportEvents(CRunEventQueue& events, const std::vector<std::string>& texts) {
   auto transport = std::make_unique<ScriptedTransport>();
   for (const std::string& text : texts) QueueText(*transport, text);
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_RANGE, 9, 0});
@@ -63,13 +63,13 @@ TEST(ConsoleOutputTest, HandsetTextsBecomeValidJsonLines) {
       std::string("\"quoted\" C:\\dir"),
       std::string("shown\0hidden", 12),  // the host shows what comes before the NUL
   };
-  CRunEvents events;
+  CRunEventQueue events;
   std::deque<RunEvent> posted = ReportEvents(events, texts);
   Captured out;
   CJsonOutput json(out.File());
   for (const RunEvent& e : posted) {
     if (e.kind == RunEvent::kLine) json.Line("1-2.3", e);
-    if (e.kind == RunEvent::kMessage) json.Progress("1-2.3", e);
+    if (e.kind == RunEvent::kProgressRange || e.kind == RunEvent::kProgressPosition) json.Progress("1-2.3", e);
   }
   std::vector<std::string> lines;
   const std::string text = out.Text();
@@ -89,7 +89,7 @@ TEST(ConsoleOutputTest, HandsetTextsBecomeValidJsonLines) {
 }
 
 TEST(ConsoleOutputTest, TextLinesOfSeveralHandsetsCarryTheirPort) {
-  CRunEvents events;
+  CRunEventQueue events;
   std::deque<RunEvent> posted = ReportEvents(events, {"first", "second"});
   Captured out, err;
   CTextOutput several(out.File(), err.File(), TextOutputMode{true, nullptr, false});

@@ -13,12 +13,16 @@
 namespace morvak::fuzz {
 namespace {
 
-// A run state without a window: the Start checks post nothing.
+// A run state without a front end: the Start checks report to nobody.
 class QuietRun : public CFlashRun {
  public:
-  void PostWindowMessage(uint32_t, uintptr_t, intptr_t) override {}
-  void PostStatusLine(std::string) override {}
-  void ShowMessageBox(const std::string&) override {}
+  void OnRunBegins() override {}
+  void OnStatusLine(std::string) override {}
+  void OnProgressRange(uint32_t) override {}
+  void OnProgressPosition(uint32_t) override {}
+  void OnPayloadSent(uint64_t, uint64_t) override {}
+  void OnRunOutcome(bool) override {}
+  void OnMessageBox(const std::string&) override {}
 };
 
 struct Setup {

@@ -12,24 +12,27 @@
 #include "Frame.h"
 #include "InputTransport.h"
 #include "LinkTexts.h"
-#include "MessageTarget.h"
+#include "RunEvents.h"
 #include "TargetLink.h"
-#include "WindowMessages.h"
 
 namespace morvak::fuzz {
 namespace {
 
-class RecordingOwner : public IMessageTarget {
+// Progress as (false, range) and (true, position), in the order reported.
+using Progress = std::vector<std::pair<bool, uint32_t>>;
+
+class RecordingOwner : public IRunEvents {
  public:
-  void PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
-    if ((message != WM_PROGRESS_POS && message != WM_PROGRESS_RANGE) || lParam != 0) m_badMessage = true;
-    m_progress.emplace_back(message, wParam);
-  }
-  void PostStatusLine(std::string text) override { m_lines.push_back(std::move(text)); }
-  void ShowMessageBox(const std::string& text) override { m_boxes.push_back(text); }
+  void OnRunBegins() override { m_badMessage = true; }
+  void OnStatusLine(std::string text) override { m_lines.push_back(std::move(text)); }
+  void OnProgressRange(uint32_t upper) override { m_progress.emplace_back(false, upper); }
+  void OnProgressPosition(uint32_t position) override { m_progress.emplace_back(true, position); }
+  void OnPayloadSent(uint64_t, uint64_t) override {}
+  void OnRunOutcome(bool) override { m_badMessage = true; }
+  void OnMessageBox(const std::string& text) override { m_boxes.push_back(text); }
 
   bool m_badMessage = false;
-  std::vector<std::pair<uint32_t, uintptr_t>> m_progress;
+  Progress m_progress;
   std::vector<std::string> m_lines;
   std::vector<std::string> m_boxes;
 };
@@ -43,7 +46,7 @@ bool IsFirmwareError(const std::string& line) {
 // One wait's lines and boxes against its result.
 std::string CheckWait(int result, const RecordingOwner& owner, size_t linesBefore, size_t boxesBefore) {
   if (result != 0 && result != 1) return "WaitReport returned neither 0 nor 1";
-  if (owner.m_badMessage) return "WaitReport posted a message other than progress, or with an lParam";
+  if (owner.m_badMessage) return "the link reported the start or the outcome of a run";
   for (size_t i = linesBefore; i < owner.m_lines.size(); ++i)
     if (owner.m_lines[i].size() > REPORT_TEXT_BUFFER - 1) return "a status line longer than the text buffer";
   const bool boxed = owner.m_boxes.size() != boxesBefore;
@@ -61,7 +64,7 @@ std::string CheckWait(int result, const RecordingOwner& owner, size_t linesBefor
 // every progress report, and the end on an error, an acknowledgement with
 // nothing after it, or a stream that breaks off.
 struct Expected {
-  std::vector<std::pair<uint32_t, uintptr_t>> progress;
+  Progress progress;
   std::vector<std::string> lines;
   bool firmwareError = false;
   int32_t errorCode = 0;
@@ -88,9 +91,9 @@ Expected ExpectedReports(const uint8_t* data, size_t size) {
       e.lines.emplace_back(text, strnlen(text, std::min<size_t>(frame.param2, REPORT_TEXT_BUFFER - 1)));
       at += frame.param2;
     } else if (frame.magic == COMMAND_MAGIC && frame.code == REPORT_PROGRESS) {
-      e.progress.emplace_back(WM_PROGRESS_POS, frame.param1);
+      e.progress.emplace_back(true, frame.param1);
     } else if (frame.magic == COMMAND_MAGIC && frame.code == REPORT_RANGE) {
-      e.progress.emplace_back(WM_PROGRESS_RANGE, frame.param1);
+      e.progress.emplace_back(false, frame.param1);
     } else if (frame.magic == COMMAND_MAGIC && frame.code == REPORT_ERROR) {
       e.firmwareError = true;
       e.errorCode = static_cast<int32_t>(frame.param1);

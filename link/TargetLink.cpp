@@ -8,7 +8,6 @@
 #include "ByteOrder.h"
 #include "Frame.h"
 #include "LinkTexts.h"
-#include "WindowMessages.h"
 
 namespace morvak {
 
@@ -18,14 +17,13 @@ CTargetLink::CTargetLink() {
     std::snprintf(line, sizeof line, texts::kNoAnswerFormat, SecondsText(timeout).c_str());
     PostStatus(line);
   });
+  m_device.OnPayloadSent([this](uint64_t sent) {
+    if (m_pOwner) m_pOwner->OnPayloadSent(sent, m_nPayloadTotal);
+  });
 }
 
 void CTargetLink::PostStatus(const std::string& text) {
-  if (m_pOwner) m_pOwner->PostStatusLine(text);
-}
-
-void CTargetLink::PostMessage(uint32_t message, uint32_t wParam) {
-  if (m_pOwner) m_pOwner->PostWindowMessage(message, wParam, 0);
+  if (m_pOwner) m_pOwner->OnStatusLine(text);
 }
 
 int CTargetLink::BootTarget(const uint8_t* loader, uint32_t length, uint8_t asicId[ASIC_ID_SIZE]) {
@@ -159,16 +157,16 @@ int CTargetLink::WaitReport() {
     if (frame.magic != COMMAND_MAGIC) continue;
     switch (frame.code) {
       case REPORT_PROGRESS:
-        PostMessage(WM_PROGRESS_POS, frame.param1);
+        if (m_pOwner) m_pOwner->OnProgressPosition(frame.param1);
         break;
       case REPORT_RANGE:
-        PostMessage(WM_PROGRESS_RANGE, frame.param1);
+        if (m_pOwner) m_pOwner->OnProgressRange(frame.param1);
         break;
       case REPORT_ERROR: {
         char line[64];
         std::snprintf(line, sizeof line, texts::kFirmwareErrorFormat, static_cast<int32_t>(frame.param1));
         PostStatus(line);
-        if (m_pOwner) m_pOwner->ShowMessageBox(line);
+        if (m_pOwner) m_pOwner->OnMessageBox(line);
         return 0;
       }
       case REPORT_ACK:

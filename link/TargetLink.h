@@ -1,13 +1,14 @@
 #pragma once
 // CTargetLink: the link object the run embeds. It owns the channel, carries the
 // two stop flags that Start and Stop drive, and turns every exchange into
-// status lines for its owner window and a result of 1 (success) or 0.
+// events for its owner (status lines, progress, the payload sent) and a
+// result of 1 (success) or 0.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
 
-#include "MessageTarget.h"
+#include "RunEvents.h"
 #include "UsbDevice.h"
 
 namespace morvak {
@@ -26,10 +27,13 @@ class CTargetLink {
   CTargetLink& operator=(const CTargetLink&) = delete;
 
   // Receives status lines and progress; null until the owner sets itself.
-  IMessageTarget* m_pOwner = nullptr;
+  IRunEvents* m_pOwner = nullptr;
   CUsbDevice m_device;
   // Nonzero ends the wait for the device in BootTarget, which clears it.
   std::atomic<int32_t> m_bCancelWait{0};
+  // The image payload the run is to send, for OnPayloadSent; set by the run
+  // before it sends the image (worker thread).
+  uint64_t m_nPayloadTotal = 0;
   // Longest wait for the handset to appear in BootTarget; zero for no bound.
   // Its end is a Stop while waiting, said in one line first.
   std::chrono::milliseconds m_waitTimeout{0};
@@ -50,7 +54,6 @@ class CTargetLink {
   uint32_t EndTransfer();
 
  private:
-  void PostMessage(uint32_t message, uint32_t wParam);
   // Reads and discards `length` bytes so that the next frame is read in step.
   bool Skip(uint32_t length);
 };

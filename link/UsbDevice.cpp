@@ -72,6 +72,25 @@ uint32_t CUsbDevice::Write(const uint8_t* buffer, uint32_t length) {
   }
 }
 
+uint32_t CUsbDevice::WriteBlockData(const uint8_t* data, uint32_t length, uint32_t kind, uint32_t& counted) {
+  const bool payload = kind == DATA_RAW || kind == DATA_RECORD;
+  if (!payload) return Write(data, length);
+  // The same transfers as one Write of the whole block, so that the count
+  // moves while a long raw part is on its way.
+  uint32_t done = 0;
+  do {
+    const uint32_t chunk = length - done > MAX_TRANSFER_SIZE ? MAX_TRANSFER_SIZE : length - done;
+    if (Write(data + done, chunk) != WRITE_DONE) return IO_FAILED;
+    done += chunk;
+    if (done > counted) {
+      m_payloadSent += done - counted;
+      counted = done;
+      if (m_onPayloadSent) m_onPayloadSent(m_payloadSent);
+    }
+  } while (done < length);
+  return WRITE_DONE;
+}
+
 void CUsbDevice::SetLastError(const char* text) { std::snprintf(m_szLastError, sizeof m_szLastError, "%s", text); }
 
 uint32_t CUsbDevice::WriteFrame(uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2) {
@@ -128,8 +147,10 @@ int CUsbDevice::SendBlock(uint32_t address, uint32_t length, const uint8_t* data
   // The payload does not change between attempts: one checksum serves them all.
   uint32_t crc = 0;
   bool crcKnown = false;
+  uint32_t counted = 0;
   for (int attempt = 0; attempt < SEND_BLOCK_ATTEMPTS; ++attempt) {
-    if (WriteFrame(DATA_MAGIC, kind, address, length) != WRITE_DONE || Write(data, length) != WRITE_DONE) {
+    if (WriteFrame(DATA_MAGIC, kind, address, length) != WRITE_DONE ||
+        WriteBlockData(data, length, kind, counted) != WRITE_DONE) {
       SetLastError(texts::kWriteFailed);
       return 0;
     }

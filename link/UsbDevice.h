@@ -48,6 +48,13 @@ class CUsbDevice {
   void OnReplyTimeout(std::function<void(std::chrono::milliseconds)> listener) {
     m_onReplyTimeout = std::move(listener);
   }
+  // The image payload sent since the last ResetPayloadCount: the bytes of
+  // DATA_RAW and DATA_RECORD blocks, each byte once however often its block is
+  // sent again. `listener` is called on the writing thread after every chunk
+  // that adds to the count, with the new count.
+  void OnPayloadSent(std::function<void(uint64_t)> listener) { m_onPayloadSent = std::move(listener); }
+  void ResetPayloadCount() { m_payloadSent = 0; }
+  uint64_t PayloadSent() const { return m_payloadSent; }
   // From any thread: whether a read is waiting for the device now, and since
   // when (steady clock).
   bool ReadPending(std::chrono::steady_clock::time_point& since) const;
@@ -70,6 +77,9 @@ class CUsbDevice {
   uint32_t EndTransfer();
 
  private:
+  // Write of a block's data, chunk by chunk, counting the payload of `kind`
+  // beyond the `counted` bytes of this block already in the count.
+  uint32_t WriteBlockData(const uint8_t* data, uint32_t length, uint32_t kind, uint32_t& counted);
   uint32_t WriteFrame(uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2);
   int SimpleExchange(uint32_t code, uint32_t param1, uint32_t param2, uint32_t expectedReport,
                      const char* mismatchText);
@@ -78,6 +88,8 @@ class CUsbDevice {
   std::unique_ptr<ITransport> m_transport;
   std::chrono::milliseconds m_replyTimeout{0};
   std::function<void(std::chrono::milliseconds)> m_onReplyTimeout;
+  std::function<void(uint64_t)> m_onPayloadSent;
+  uint64_t m_payloadSent = 0;  // the writing thread's
   // Steady-clock ticks at which the pending read began; 0 when none is pending.
   std::atomic<int64_t> m_readSince{0};
 };

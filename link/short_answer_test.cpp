@@ -12,7 +12,6 @@
 #include "RecordingTarget.h"
 #include "ScriptedTransport.h"
 #include "TargetLink.h"
-#include "WindowMessages.h"
 
 namespace morvak {
 namespace {

@@ -7,13 +7,13 @@
 #include "RecordingTarget.h"
 #include "ScriptedTransport.h"
 #include "TargetLink.h"
-#include "WindowMessages.h"
 
 namespace morvak {
 namespace {
 
-using testing::PostedMessage;
+using testing::RecordedEvent;
 using testing::RecordingTarget;
+using testing::RunEventKind;
 using testing::ScriptedTransport;
 using Lines = std::vector<std::string>;
 
@@ -45,15 +45,14 @@ TEST_F(LinkFixture, WaitReportRelaysTextsAndProgressUntilDone) {
   channel->ReplyFrame({COMMAND_MAGIC, REPORT_ACK, 0, 0});
   channel->ReplyFrame({COMMAND_MAGIC, REPORT_ACK, 0, 0});  // not read: WaitReport ends at the first
   EXPECT_EQ(link.WaitReport(), 1);
-  const std::vector<PostedMessage> m = owner.Messages();
+  const std::vector<RecordedEvent> m = owner.Messages();
   ASSERT_EQ(m.size(), 4u);
-  EXPECT_EQ(m[0].message, WM_PROGRESS_POS);
-  EXPECT_EQ(m[0].wParam, 3u);
+  EXPECT_EQ(m[0].kind, RunEventKind::kProgressPosition);
+  EXPECT_EQ(m[0].value, 3u);
   EXPECT_EQ(m[1].text, "Erasing");
-  EXPECT_EQ(m[2].message, WM_PROGRESS_RANGE);
-  EXPECT_EQ(m[2].wParam, 10u);
+  EXPECT_EQ(m[2].kind, RunEventKind::kProgressRange);
+  EXPECT_EQ(m[2].value, 10u);
   EXPECT_EQ(m[3].text, "Hi");
-  for (const PostedMessage& p : m) EXPECT_EQ(p.lParam, 0);
   EXPECT_EQ(channel->replies.size(), FRAME_SIZE);
 }
 

@@ -234,6 +234,24 @@ TEST_F(BlockFixture, AMatchOnTheFourthAttemptSucceeds) {
   EXPECT_EQ(writes[1].bytes, payload);
 }
 
+// The payload count moves chunk by chunk, counts a block sent again once,
+// and leaves out the programmer (not image payload).
+TEST_F(BlockFixture, ThePayloadCountCountsEachImageByteOnce) {
+  std::vector<uint64_t> reports;
+  device.OnPayloadSent([&reports](uint64_t sent) { reports.push_back(sent); });
+  Answer({false, true});
+  EXPECT_EQ(device.SendBlock(0x1000, 1000, payload.data(), DATA_RECORD, 1), 1);
+  EXPECT_EQ(reports, std::vector<uint64_t>{1000});
+  payload.assign(MAX_TRANSFER_SIZE + 10, 3);
+  Answer({true});
+  EXPECT_EQ(device.SendBlock(0, MAX_TRANSFER_SIZE + 10, payload.data(), DATA_RAW, 0), 1);
+  EXPECT_EQ(reports, (std::vector<uint64_t>{1000, 1000 + MAX_TRANSFER_SIZE, 1000 + MAX_TRANSFER_SIZE + 10}));
+  EXPECT_EQ(device.SendBlock(0, 100, payload.data(), DATA_PROGRAM, 0), 1);
+  EXPECT_EQ(device.PayloadSent(), 1000u + MAX_TRANSFER_SIZE + 10);
+  device.ResetPayloadCount();
+  EXPECT_EQ(device.PayloadSent(), 0u);
+}
+
 TEST_F(BlockFixture, NoChecksumQueryWhenTheFlagIsZero) {
   Answer({});
   EXPECT_EQ(device.SendBlock(0, 1000, payload.data(), DATA_RAW, 0), 1);

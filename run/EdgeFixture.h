@@ -12,7 +12,6 @@
 
 #include "ImageWriter.h"
 #include "SweepHarness.h"
-#include "WindowMessages.h"
 
 namespace morvak::testing {
 
@@ -69,9 +68,9 @@ class EdgeFixture : public ::testing::Test {
         r.run->Shutdown();
       }
       const auto messages = r.run->Messages();
-      o.succeeded = !messages.empty() && messages.back().message == WM_RUN_SUCCEEDED;
-      EXPECT_TRUE(!messages.empty() && (messages.back().message == WM_RUN_SUCCEEDED ||
-                                        messages.back().message == WM_RUN_FAILED));
+      o.succeeded = !messages.empty() && messages.back().kind == RunEventKind::kRunSucceeded;
+      EXPECT_TRUE(!messages.empty() && (messages.back().kind == RunEventKind::kRunSucceeded ||
+                                        messages.back().kind == RunEventKind::kRunFailed));
     }
     o.lines = r.run->Lines();
     o.blocks = r.handset->Blocks();

@@ -12,7 +12,6 @@
 #include "RegularFile.h"
 #include "RunTexts.h"
 #include "StdioFile.h"
-#include "WindowMessages.h"
 
 namespace morvak {
 
@@ -122,7 +121,7 @@ int CFlashRun::FlashImage() {
       text = Format(texts::kFreadFileFailed, ShownPath(imagePath).c_str());
       break;
     }
-    PostWindowMessage(WM_PROGRESS_RANGE, m_nRecordCount, 0);
+    OnProgressRange(m_nRecordCount);
     uint32_t counter = 0;
     for (;;) {
       const ImageRecord record = UnpackImageRecord(bytes);
@@ -173,14 +172,14 @@ int CFlashRun::FlashImage() {
         break;
       }
       ++counter;
-      PostWindowMessage(WM_PROGRESS_POS, counter, 0);
+      OnProgressPosition(counter);
     }
   } while (false);
 
   delete[] m_imageFile.data;
   m_imageFile.data = nullptr;
   PostStatus(text);
-  PostWindowMessage(WM_PROGRESS_POS, 0, 0);
+  OnProgressPosition(0);
   // After the step's last message: the operator sees the outcome line while
   // the rest of the image is read for the record.
   if (digesting && file != nullptr) {

@@ -8,7 +8,6 @@
 #include "ModuleDirectory.h"
 #include "RegularFile.h"
 #include "RunTexts.h"
-#include "WindowMessages.h"
 
 namespace morvak {
 
@@ -26,9 +25,9 @@ CFlashRun::~CFlashRun() {
   delete[] m_imageFile.data;
 }
 
-void CFlashRun::PostStatus(const std::string& text) { PostStatusLine(text); }
+void CFlashRun::PostStatus(const std::string& text) { OnStatusLine(text); }
 
-void CFlashRun::EnableControl(int, bool) {}
+void CFlashRun::ReleaseRunControls() {}
 
 bool CFlashRun::StartWorker() {
   // The worker's last act after it has given the buttons back is to clear the
@@ -72,12 +71,11 @@ unsigned CFlashRun::FlashThreadProc(void* param) {
   CFlashRun* run = static_cast<CFlashRun*>(param);
   const int result = run->RunFlashing();
   if (run->DigestWanted() && !run->m_bImageDigestDone) run->FinishImageDigest(nullptr, nullptr);
-  run->PostWindowMessage(result != 0 ? WM_RUN_SUCCEEDED : WM_RUN_FAILED, 0, 0);
+  run->OnRunOutcome(result != 0);
   // The channels of this run are released here, so that the next run opens
   // the handset afresh (it may have been re-plugged).
   run->m_link.m_device.Close();
-  run->EnableControl(IDC_STOP_FLASHING, false);
-  run->EnableControl(IDC_START_FLASHING, true);
+  run->ReleaseRunControls();
   run->OnWorkerFinished();
   run->m_bWorkerAlive.store(false);
   return 0;
@@ -87,7 +85,9 @@ int CFlashRun::RunFlashing() {
   std::fill(std::begin(m_asicId), std::end(m_asicId), uint8_t{0});
   m_strImageSha256.clear();
   m_bImageDigestDone = false;
-  PostWindowMessage(WM_SYNC_FIELDS, 1, 0);
+  OnRunBegins();
+  m_link.m_nPayloadTotal = m_nPayloadSize;
+  m_link.m_device.ResetPayloadCount();
   PostStatus(Format(texts::kReadInputFile, ShownPath(m_strRunImagePath).c_str()));
   if (CheckImageFile() == 0) return 0;
   if (LoadProgrammer() == 0) return 0;

@@ -2,8 +2,8 @@
 // CFlashRun: the state of one flashing run and the run itself, free of any
 // window toolkit. The main dialog derives from it (the dialog stays the home
 // of the run state) and the console front end uses it too. The run talks to
-// its window only through the IMessageTarget calls, which the deriving class
-// implements, and through EnableControl at the very end of a run.
+// its front end only through the IRunEvents calls, which the deriving class
+// implements, and through ReleaseRunControls at the very end of a run.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -13,7 +13,7 @@
 
 #include "DownloadFile.h"
 #include "FileLoader.h"
-#include "MessageTarget.h"
+#include "RunEvents.h"
 #include "RegularFile.h"
 #include "Sha256.h"
 #include "TargetLink.h"
@@ -25,10 +25,8 @@ inline constexpr int FLASH_TYPE_ONENAND = 1;
 inline constexpr uint32_t PROGRAMMER_LOAD_ADDRESS = 0x10000000u;
 inline constexpr uint32_t FILE_SIZE_LIMIT = 0x10000000u;  // exclusive
 inline constexpr uint32_t IMAGE_BUFFER_MIN = 0x120000u;
-inline constexpr int IDC_START_FLASHING = 1006;
-inline constexpr int IDC_STOP_FLASHING = 1007;
 
-class CFlashRun : public IMessageTarget {
+class CFlashRun : public IRunEvents {
  public:
   CFlashRun();
   ~CFlashRun() override;
@@ -46,6 +44,9 @@ class CFlashRun : public IMessageTarget {
   uint32_t m_nRecordCount = 0;
   int m_bCrcEnable = 1;
   int m_bEraseReserved = 0;
+  // The bytes of image payload the run sends: the raw part and, for an .img,
+  // every record's data (Start's scans).
+  uint64_t m_nPayloadSize = 0;
   DownloadFile m_bootFile;
   DownloadFile m_programFile;
   DownloadFile m_imageFile;
@@ -117,11 +118,12 @@ class CFlashRun : public IMessageTarget {
   int FindReservedSize(int32_t offset);
 
  protected:
-  // Sets a control's enabled state at the end of a run, from the worker; the
-  // window waits until it is done, like a cross-thread SendMessage. The run
-  // state itself has no controls: the default does nothing.
-  virtual void EnableControl(int id, bool enable);
-  // The worker has returned from FlashThreadProc's run (after the buttons were set).
+  // The run's last act on its front end, from the worker after the outcome:
+  // "Stop flashing" is disabled and "Start flashing" enabled; the window waits
+  // until that is done, like a cross-thread SendMessage. The run state itself
+  // has no controls: the default does nothing.
+  virtual void ReleaseRunControls();
+  // The worker has returned from FlashThreadProc's run (after the controls were released).
   virtual void OnWorkerFinished() {}
 
  private:

@@ -40,8 +40,10 @@ ImageRecord UnpackImageRecord(const uint8_t bytes[IMAGE_RECORD_SIZE]) {
   return ImageRecord{LoadLE32(bytes), LoadLE32(bytes + 4), LoadLE32(bytes + 8)};
 }
 
-int CountImageRecordsIn(const std::string& path, int32_t offset, uint32_t& count) {
+int CountImageRecordsIn(const std::string& path, int32_t offset, uint32_t& count, uint64_t* recordBytes) {
   count = 0;
+  if (recordBytes != nullptr) *recordBytes = 0;
+  uint64_t bytes = 0;
   CImageReader f;
   if (!OpenAtHeader(f, path, offset)) return 0;
   uint32_t records = 0;
@@ -50,9 +52,11 @@ int CountImageRecordsIn(const std::string& path, int32_t offset, uint32_t& count
     if (!ReadRecord(f, record)) return 0;
     if (record.IsTerminator()) {
       count = records;
+      if (recordBytes != nullptr) *recordBytes = bytes;
       return 1;
     }
     if (record.length != 0) ++records;
+    bytes += record.length;
     if (!f.Skip(static_cast<off_t>(record.length))) return 0;
   }
 }

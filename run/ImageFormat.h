@@ -41,7 +41,9 @@ ImageRecord UnpackImageRecord(const uint8_t bytes[IMAGE_RECORD_SIZE]);
 // The scans of an image file at `offset` (the image header's place). Each opens
 // and closes the file, seeks past record data and never reads it whole.
 // 1 on success with the result in `count` / `reservedSize`, else 0 with it at 0.
-int CountImageRecordsIn(const std::string& path, int32_t offset, uint32_t& count);
+// `recordBytes`, when given, gets the records' data lengths summed.
+int CountImageRecordsIn(const std::string& path, int32_t offset, uint32_t& count,
+                        uint64_t* recordBytes = nullptr);
 int FindReservedSizeIn(const std::string& path, int32_t offset, uint32_t& reservedSize);
 
 }  // namespace morvak

@@ -3,8 +3,8 @@
 // operator names (--record on the console, RecordFile= in the configuration
 // for both front ends). Nothing is written unless a file is named.
 //
-// A front end writes the record of a run once the run has ended (after
-// WM_RUN_SUCCEEDED / WM_RUN_FAILED), reading the run state then. The window,
+// A front end writes the record of a run once the run has ended (once its
+// OnRunOutcome has been handled), reading the run state then. The window,
 // which keeps no record file of its own, needs one call:
 //   RecordRunIfConfigured(*this, RunEnding{succeeded, lastLine, started}, error);
 #include <chrono>

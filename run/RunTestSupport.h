@@ -1,8 +1,9 @@
 #pragma once
-// Test support for the run: a run state that records what it posts, and a
+// Test support for the run: a run state that records what it reports, and a
 // private program directory with its own file/ folder.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -10,62 +11,43 @@
 #include <vector>
 
 #include "FlashRun.h"
-#include "WindowMessages.h"
+#include "RecordingTarget.h"
 
 namespace morvak::testing {
 
-struct RunMessage {
-  uint32_t message = 0;
-  uintptr_t wParam = 0;
-  std::string text;
-};
+using RunMessage = RecordedEvent;
 
+// A run whose events are recorded, as RecordingTarget records them.
 class CRecordingRun : public CFlashRun {
  public:
   ~CRecordingRun() override { Shutdown(); }
-  void PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
-    EXPECT_EQ(lParam, 0);
-    std::lock_guard lock(m_mutex);
-    m_messages.push_back({message, wParam, {}});
-  }
-  void PostStatusLine(std::string text) override {
-    std::lock_guard lock(m_mutex);
-    m_messages.push_back({WM_STATUS_LINE, 0, std::move(text)});
-  }
-  void ShowMessageBox(const std::string& text) override {
-    std::lock_guard lock(m_mutex);
-    m_boxes.push_back(text);
-  }
-  std::vector<RunMessage> Messages() const {
-    std::lock_guard lock(m_mutex);
-    return m_messages;
-  }
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    for (const RunMessage& m : Messages())
-      if (m.message == WM_STATUS_LINE) lines.push_back(m.text);
-    return lines;
-  }
-  std::vector<std::string> Boxes() const {
-    std::lock_guard lock(m_mutex);
-    return m_boxes;
-  }
-  std::vector<std::pair<int, bool>> Controls() const {
-    std::lock_guard lock(m_mutex);
-    return m_controls;
-  }
+  void OnRunBegins() override { m_log.OnRunBegins(); }
+  void OnStatusLine(std::string text) override { m_log.OnStatusLine(std::move(text)); }
+  void OnProgressRange(uint32_t upper) override { m_log.OnProgressRange(upper); }
+  void OnProgressPosition(uint32_t position) override { m_log.OnProgressPosition(position); }
+  void OnPayloadSent(uint64_t sent, uint64_t total) override { m_log.OnPayloadSent(sent, total); }
+  void OnRunOutcome(bool succeeded) override { m_log.OnRunOutcome(succeeded); }
+  void OnMessageBox(const std::string& text) override { m_log.OnMessageBox(text); }
+
+  std::vector<RecordedEvent> Messages() const { return m_log.Messages(); }
+  std::vector<std::string> Lines() const { return m_log.Lines(); }
+  std::vector<std::string> Boxes() const { return m_log.Boxes(); }
+  std::vector<std::pair<uint64_t, uint64_t>> Payload() const { return m_log.Payload(); }
+  // How often the run gave its controls back, and how many events had come by
+  // the last time.
+  int ControlsReleased() const { return m_controlsReleased.load(); }
+  size_t EventsBeforeRelease() const { return m_eventsBeforeRelease.load(); }
 
  protected:
-  void EnableControl(int id, bool enable) override {
-    std::lock_guard lock(m_mutex);
-    m_controls.emplace_back(id, enable);
+  void ReleaseRunControls() override {
+    m_eventsBeforeRelease.store(m_log.Messages().size());
+    ++m_controlsReleased;
   }
 
  private:
-  mutable std::mutex m_mutex;
-  std::vector<RunMessage> m_messages;
-  std::vector<std::string> m_boxes;
-  std::vector<std::pair<int, bool>> m_controls;
+  RecordingTarget m_log;
+  std::atomic<int> m_controlsReleased{0};
+  std::atomic<size_t> m_eventsBeforeRelease{0};
 };
 
 // Configuration sizes for the small images of the tests: a 4096-byte raw

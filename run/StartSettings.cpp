@@ -116,6 +116,7 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
     // Nothing in a raw image gives a reserved size: send a defined 0 rather
     // than whatever the last .img left.
     m_nReservedSize = 0;
+    m_nPayloadSize = m_nRawFileSize;
   } else {
     m_bRawImage = 0;
     uint8_t bytes[IMAGE_HEADER_SIZE];
@@ -141,7 +142,10 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
 }
 
 int CFlashRun::CountImageRecords(int32_t offset) {
-  return CountImageRecordsIn(m_strImagePath, offset, m_nRecordCount);
+  uint64_t recordBytes = 0;
+  const int counted = CountImageRecordsIn(m_strImagePath, offset, m_nRecordCount, &recordBytes);
+  m_nPayloadSize = m_nRawFileSize + recordBytes;
+  return counted;
 }
 
 int CFlashRun::FindReservedSize(int32_t offset) {

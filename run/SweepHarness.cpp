@@ -4,7 +4,6 @@
 
 #include "FaultPlan.h"
 #include "RunTexts.h"
-#include "WindowMessages.h"
 
 namespace morvak::testing {
 namespace {
@@ -80,7 +79,7 @@ bool SweepHarness::Record(const std::string& image, SweepSubject& subject) const
   HandsetRun r = Prepare("");
   if (!Start(r, image) || !WaitEnded(r, std::chrono::seconds(10))) return false;
   const auto messages = r.run->Messages();
-  if (messages.empty() || messages.back().message != WM_RUN_SUCCEEDED) return false;
+  if (messages.empty() || messages.back().kind != RunEventKind::kRunSucceeded) return false;
   subject.image = image;
   subject.paths = {r.run->m_bootFile.path, r.run->m_programFile.path, image};
   subject.log = r.log->Log();
@@ -120,9 +119,9 @@ std::string SweepHarness::CheckEnd(const HandsetRun& r, const Expectation& expec
   const CRecordingRun& run = *r.run;
   const auto messages = run.Messages();
   const Lines lines = run.Lines();
-  if (messages.empty() || messages.front().message != WM_SYNC_FIELDS) note("the run did not begin with WM_SYNC_FIELDS");
-  const uint32_t end = expected.succeeds ? WM_RUN_SUCCEEDED : WM_RUN_FAILED;
-  if (messages.empty() || messages.back().message != end)
+  if (messages.empty() || messages.front().kind != RunEventKind::kRunBegins) note("the run did not begin with its begin event");
+  const RunEventKind end = expected.succeeds ? RunEventKind::kRunSucceeded : RunEventKind::kRunFailed;
+  if (messages.empty() || messages.back().kind != end)
     note(expected.succeeds ? "the run did not end succeeded" : "the run did not end failed");
   if (expected.succeeds) {
     const bool same = lines.size() == expected.lines.size() + 1 &&
@@ -134,10 +133,10 @@ std::string SweepHarness::CheckEnd(const HandsetRun& r, const Expectation& expec
   }
   if (run.Boxes().size() != (expected.box ? 1u : 0u)) note("message boxes: " + Show(run.Boxes()));
   bool progress = false;
-  for (const RunMessage& m : messages) progress = progress || m.message == WM_PROGRESS_POS;
+  for (const RunMessage& m : messages) progress = progress || m.kind == RunEventKind::kProgressPosition;
   if (expected.flashImageRan) {
     const size_t n = messages.size();
-    if (n < 2 || messages[n - 2].message != WM_PROGRESS_POS || messages[n - 2].wParam != 0)
+    if (n < 2 || messages[n - 2].kind != RunEventKind::kProgressPosition || messages[n - 2].value != 0)
       note("FlashImage did not reset the progress last");
   } else if (progress) {
     note("a run that never reached FlashImage moved the progress");
@@ -145,10 +144,8 @@ std::string SweepHarness::CheckEnd(const HandsetRun& r, const Expectation& expec
   if (run.m_programFile.data != nullptr) note("the programmer buffer was left allocated");
   if (run.m_imageFile.data != nullptr) note("the image buffer was left allocated");
   if (run.WorkerAlive()) note("the worker is still alive");
-  const auto controls = run.Controls();
-  const std::vector<std::pair<int, bool>> handBack = {{IDC_STOP_FLASHING, false}, {IDC_START_FLASHING, true}};
-  if (controls.size() < 2 || !std::equal(handBack.begin(), handBack.end(), controls.end() - 2))
-    note("the buttons were not given back");
+  if (run.ControlsReleased() == 0 || run.EventsBeforeRelease() != messages.size())
+    note("the buttons were not given back after the outcome");
   return problem;
 }
 
@@ -165,7 +162,7 @@ std::string SweepHarness::CheckFreshRun(HandsetRun& r, const SweepSubject& subje
     return "the fresh run did not end";
   }
   const auto messages = r.run->Messages();
-  if (messages.size() <= before || messages.back().message != WM_RUN_SUCCEEDED) return "the fresh run failed";
+  if (messages.size() <= before || messages.back().kind != RunEventKind::kRunSucceeded) return "the fresh run failed";
   if (fresh->Blocks() != subject.blocks) return "the fresh run sent other blocks";
   return {};
 }

@@ -19,6 +19,8 @@
 namespace morvak {
 namespace {
 
+using morvak::testing::RunEventKind;
+
 using testing::CRecordingRun;
 using testing::ProgramDirectory;
 using Lines = std::vector<std::string>;
@@ -60,7 +62,7 @@ struct RunFixture : ::testing::Test {
     EXPECT_TRUE(run.StartWorker());
     run.JoinWorker();
     const auto m = run.Messages();
-    return !m.empty() && m.back().message == WM_RUN_SUCCEEDED;
+    return !m.empty() && m.back().kind == RunEventKind::kRunSucceeded;
   }
   std::string Boot() const { return dir.Path("file/2ND.nb0"); }
   std::string Programmer() const { return dir.Path("file/NANDOUT.nb0"); }
@@ -81,7 +83,8 @@ TEST_F(RunFixture, ASuccessfulImgRunPostsItsLinesInOrder) {
   EXPECT_TRUE(lines[7] == std::string(texts::kImgSucceeded) + "00 Minutes, 00 Seconds" ||
               lines[7] == std::string(texts::kImgSucceeded) + "00 Minutes, 01 Seconds")
       << lines[7];
-  EXPECT_EQ(run.Controls(), (std::vector<std::pair<int, bool>>{{IDC_STOP_FLASHING, false}, {IDC_START_FLASHING, true}}));
+  EXPECT_EQ(run.ControlsReleased(), 1);
+  EXPECT_EQ(run.EventsBeforeRelease(), run.Messages().size());
   EXPECT_FALSE(run.WorkerAlive());
 }
 
@@ -106,8 +109,12 @@ TEST_F(RunFixture, ProgressRangeOnceOnePositionPerHeaderAndZeroAtTheEnd) {
   ASSERT_TRUE(Flash(image));
   const auto messages = run.Messages();
   ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.front().message, WM_SYNC_FIELDS);
-  EXPECT_EQ(messages.front().wParam, 1u);
+  EXPECT_EQ(messages.front().kind, RunEventKind::kRunBegins);
+  // The payload reports end at the whole image's payload, as Start counted it.
+  const auto payload = run.Payload();
+  ASSERT_FALSE(payload.empty());
+  EXPECT_GT(run.m_nPayloadSize, run.m_nRawFileSize);
+  EXPECT_EQ(payload.back(), std::make_pair(run.m_nPayloadSize, run.m_nPayloadSize));
   // The run's own progress: the range is the record count (4 of the 5 records
   // have data, the layout record among them); positions count every header
   // after the first, the terminator's included.
@@ -116,12 +123,12 @@ TEST_F(RunFixture, ProgressRangeOnceOnePositionPerHeaderAndZeroAtTheEnd) {
   int ranges = 0;
   bool afterRange = false;
   for (const auto& m : messages) {
-    if (m.message == WM_PROGRESS_RANGE && m.wParam == 4) {
+    if (m.kind == RunEventKind::kProgressRange && m.value == 4) {
       ++ranges;
       afterRange = true;
       positions.clear();
     }
-    if (afterRange && m.message == WM_PROGRESS_POS) positions.push_back(m.wParam);
+    if (afterRange && m.kind == RunEventKind::kProgressPosition) positions.push_back(m.value);
   }
   EXPECT_GE(ranges, 1);
   ASSERT_FALSE(positions.empty());
@@ -131,7 +138,7 @@ TEST_F(RunFixture, ProgressRangeOnceOnePositionPerHeaderAndZeroAtTheEnd) {
   for (uintptr_t p : positions)
     if (p == next) ++next;
   EXPECT_EQ(next, 6u);
-  EXPECT_EQ(messages[messages.size() - 1].message, WM_RUN_SUCCEEDED);
+  EXPECT_EQ(messages[messages.size() - 1].kind, RunEventKind::kRunSucceeded);
 }
 
 TEST_F(RunFixture, ARawRunSendsTheRawPartAndEndsWithItsLine) {
@@ -187,7 +194,7 @@ TEST_P(FaultRowTest, EndsFailedWithTheLinesOfItsStep) {
   ASSERT_GE(lines.size(), expected.size());
   EXPECT_EQ(Lines(lines.end() - static_cast<long>(expected.size()), lines.end()), expected);
   EXPECT_EQ(run.Boxes().size(), row.box ? 1u : 0u);
-  EXPECT_EQ(run.Messages().back().message, WM_RUN_FAILED);
+  EXPECT_EQ(run.Messages().back().kind, RunEventKind::kRunFailed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -239,9 +246,9 @@ TEST_F(RunFixture, StopBeforeTheHandsetAppearsFailsWithTheLoaderLine) {
   run.JoinWorker();
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(200));
   EXPECT_EQ(run.Lines().back(), "Download file to device failed:" + Boot());
-  EXPECT_EQ(run.Messages().back().message, WM_RUN_FAILED);
+  EXPECT_EQ(run.Messages().back().kind, RunEventKind::kRunFailed);
   // The progress bar is left alone by a run that never reached the image.
-  for (const auto& m : run.Messages()) EXPECT_NE(m.message, WM_PROGRESS_POS);
+  for (const auto& m : run.Messages()) EXPECT_NE(m.kind, RunEventKind::kProgressPosition);
 }
 
 TEST_F(RunFixture, AHungReadEndsWhenTheProgramShutsDown) {
@@ -326,6 +333,8 @@ TEST_F(RunFixture, ImagePathsOf255BytesPassAndOf256AreRefused) {
 namespace morvak {
 namespace {
 
+using morvak::testing::RunEventKind;
+
 // No state is shared between runs: two links with two handsets flash side by side.
 TEST(TwoRunsSideBySide, EachHandsetReceivesItsOwnImage) {
   ProgramDirectory dir("side-by-side");
@@ -353,7 +362,7 @@ TEST(TwoRunsSideBySide, EachHandsetReceivesItsOwnImage) {
   for (One& one : runs) ASSERT_TRUE(one.run.StartWorker());
   for (One& one : runs) one.run.JoinWorker();
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(runs[i].run.Messages().back().message, WM_RUN_SUCCEEDED) << i;
+    EXPECT_EQ(runs[i].run.Messages().back().kind, RunEventKind::kRunSucceeded) << i;
     ImageDesc desc = DemoImage();
     desc.records[0].data.seed = 1000u + static_cast<uint32_t>(i);
     std::vector<ImageBlock> expected;

@@ -23,6 +23,8 @@
 namespace morvak {
 namespace {
 
+using morvak::testing::RunEventKind;
+
 using testing::CRecordingRun;
 using testing::ProgramDirectory;
 
@@ -165,7 +167,7 @@ class RecordedRunTest : public ::testing::Test {
     bool succeeded = false;
     // The recording run keeps the messages of earlier runs too: the last result is this run's.
     for (const auto& m : run.Messages())
-      if (m.message == WM_RUN_SUCCEEDED || m.message == WM_RUN_FAILED) succeeded = m.message == WM_RUN_SUCCEEDED;
+      if (m.kind == RunEventKind::kRunSucceeded || m.kind == RunEventKind::kRunFailed) succeeded = m.kind == RunEventKind::kRunSucceeded;
     // The window may have a new path in its field by now; the record names the run's.
     run.m_strImagePath = dir.Path("other.img");
     ASSERT_TRUE(RecordRunIfConfigured(run, RunEnding{succeeded, run.Lines().back(), started}, error)) << error;

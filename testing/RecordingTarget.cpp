@@ -1,25 +1,23 @@
 #include "RecordingTarget.h"
 
-#include "WindowMessages.h"
-
 namespace morvak::testing {
 
-void RecordingTarget::PostWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+void RecordingTarget::Add(RecordedEvent event) {
   std::lock_guard lock(m_mutex);
-  m_messages.push_back({message, wParam, lParam, {}});
+  m_messages.push_back(std::move(event));
 }
 
-void RecordingTarget::PostStatusLine(std::string text) {
+void RecordingTarget::OnPayloadSent(uint64_t sent, uint64_t total) {
   std::lock_guard lock(m_mutex);
-  m_messages.push_back({WM_STATUS_LINE, 0, 0, std::move(text)});
+  m_payload.emplace_back(sent, total);
 }
 
-void RecordingTarget::ShowMessageBox(const std::string& text) {
+void RecordingTarget::OnMessageBox(const std::string& text) {
   std::lock_guard lock(m_mutex);
   m_boxes.push_back(text);
 }
 
-std::vector<PostedMessage> RecordingTarget::Messages() const {
+std::vector<RecordedEvent> RecordingTarget::Messages() const {
   std::lock_guard lock(m_mutex);
   return m_messages;
 }
@@ -27,8 +25,8 @@ std::vector<PostedMessage> RecordingTarget::Messages() const {
 std::vector<std::string> RecordingTarget::Lines() const {
   std::lock_guard lock(m_mutex);
   std::vector<std::string> lines;
-  for (const PostedMessage& m : m_messages)
-    if (m.message == WM_STATUS_LINE) lines.push_back(m.text);
+  for (const RecordedEvent& m : m_messages)
+    if (m.kind == RunEventKind::kStatusLine) lines.push_back(m.text);
   return lines;
 }
 
@@ -37,10 +35,16 @@ std::vector<std::string> RecordingTarget::Boxes() const {
   return m_boxes;
 }
 
+std::vector<std::pair<uint64_t, uint64_t>> RecordingTarget::Payload() const {
+  std::lock_guard lock(m_mutex);
+  return m_payload;
+}
+
 void RecordingTarget::Clear() {
   std::lock_guard lock(m_mutex);
   m_messages.clear();
   m_boxes.clear();
+  m_payload.clear();
 }
 
 }  // namespace morvak::testing

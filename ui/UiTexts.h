@@ -15,5 +15,7 @@ inline constexpr const char* kRunRecordNotWritten =
 // Asked before the window closes while a run is going on: Yes stops the run
 // and closes, No leaves both as they are.
 inline constexpr const char* kStopRunAndClose = "A handset is being flashed. Stop the run and close?";
+// Asked when "Stop flashing" is pressed from the keyboard during a run; a click stops at once.
+inline constexpr const char* kStopRunByKey = "A handset is being flashed. Stop the run and leave it half-flashed?";
 
 }  // namespace morvak::texts

@@ -51,7 +51,7 @@ void BM_PostedStatusLines(benchmark::State& state) {
     auto dlg = OpenWindow();
     state.ResumeTiming();
     for (int i = 0; i < count; ++i) {
-      dlg->PostStatusLine("Block " + std::to_string(i) + " written");
+      dlg->OnStatusLine("Block " + std::to_string(i) + " written");
       // Let the window keep up now and then, as it does while a run goes on.
       if (i % 100 == 99) QCoreApplication::processEvents();
     }

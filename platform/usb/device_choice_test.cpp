@@ -17,6 +17,8 @@
 namespace morvak::usbtest {
 namespace {
 
+using morvak::testing::RunEventKind;
+
 ImageDesc SmallImage() { return SeededImage(4096, {{0x1000, 9000}}, 1, {2}); }
 
 void CountOpen(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer counter) {
@@ -126,7 +128,7 @@ TEST_F(DeviceChoiceTest, OnlyTheConfiguredHandsetIsEverOpenedEvenWhileItIsBusy) 
   ASSERT_TRUE(WaitEnded(std::chrono::seconds(20)));
   const auto messages = m_run->Messages();
   ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.back().message, WM_RUN_SUCCEEDED) << ::testing::PrintToString(m_run->Lines());
+  EXPECT_EQ(messages.back().kind, RunEventKind::kRunSucceeded) << ::testing::PrintToString(m_run->Lines());
   int busyLines = 0;
   for (const std::string& l : m_run->Lines()) busyLines += l.find("in use by another program") != std::string::npos;
   EXPECT_EQ(busyLines, 1);
@@ -154,7 +156,7 @@ TEST_F(DeviceChoiceTest, WithoutIdsNoDeviceIsEverOpened) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   m_run->RequestStop();
   ASSERT_TRUE(WaitEnded(std::chrono::seconds(2)));
-  EXPECT_EQ(m_run->Messages().back().message, WM_RUN_FAILED);
+  EXPECT_EQ(m_run->Messages().back().kind, RunEventKind::kRunFailed);
   ExpectUntouched(a, "the handset's ids");
   ExpectUntouched(b, "other ids");
 }

@@ -13,11 +13,12 @@
 #include "LinkTexts.h"
 #include "RecordingTarget.h"
 #include "TargetLink.h"
-#include "WindowMessages.h"
 #include "usb_test_support.h"
 
 namespace morvak::usbtest {
 namespace {
+
+using morvak::testing::RunEventKind;
 
 void PutFrame(std::vector<uint8_t>& bytes, uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2) {
   uint8_t frame[FRAME_SIZE];
@@ -57,7 +58,7 @@ class ReportOverUsbTest : public EmulatedUsbTest {
   std::vector<uint32_t> Progress() const {
     std::vector<uint32_t> positions;
     for (const auto& m : m_window.Messages())
-      if (m.message == WM_PROGRESS_POS) positions.push_back(static_cast<uint32_t>(m.wParam));
+      if (m.kind == RunEventKind::kProgressPosition) positions.push_back(static_cast<uint32_t>(m.value));
     return positions;
   }
   bool Overflowed() const {

@@ -18,6 +18,8 @@
 namespace morvak::usbtest {
 namespace {
 
+using morvak::testing::RunEventKind;
+
 const std::string kConfig = std::string(testing::kSmallNandSizes) +
     "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\n";
 
@@ -62,7 +64,7 @@ TEST_P(ShortPacketRunTest, TheRunSucceedsWithTheImagesBlocks) {
   while (m_run->WorkerAlive() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_FALSE(m_run->WorkerAlive()) << "the run did not end";
   m_run->JoinWorker();
-  ASSERT_EQ(m_run->Messages().back().message, WM_RUN_SUCCEEDED) << ::testing::PrintToString(m_run->Lines());
+  ASSERT_EQ(m_run->Messages().back().kind, RunEventKind::kRunSucceeded) << ::testing::PrintToString(m_run->Lines());
 
   std::vector<ImageBlock> expected;
   ASSERT_EQ(ExpectedImageBlocks(SmallImage(), expected), PLAN_OK);

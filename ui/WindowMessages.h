@@ -1,6 +1,7 @@
 #pragma once
-// The messages a run posts to its window. Values are WM_USER+100 and on in
-// steps of 5; lParam is 0 in every message the run posts.
+// The messages the window posts to itself for a run's events (and accepts
+// from any other sender). Values are WM_USER+100 and on in steps of 5; lParam
+// is 0 in every message a run's event becomes.
 #include <cstdint>
 
 namespace morvak {

@@ -15,18 +15,20 @@
 namespace morvak::cli {
 
 struct RunEvent {
-  enum Kind { kMessage, kLine, kBox, kFinished };
-  Kind kind = kMessage;
+  // One per event of the run (see IRunEvents), and kFinished: the worker has
+  // returned.
+  enum Kind { kLine, kProgressRange, kProgressPosition, kOutcome, kBox, kFinished };
+  Kind kind = kLine;
   size_t handset = 0;
-  uint32_t message = 0;  // kMessage: the window message and its wParam
-  uintptr_t wParam = 0;
-  std::string text;      // kLine, kBox
+  uint64_t value = 0;      // kProgressRange: the upper bound; kProgressPosition: the position
+  bool succeeded = false;  // kOutcome
+  std::string text;        // kLine, kBox
   std::chrono::system_clock::time_point time;
   // kBox: set once the box has been dealt with; the posting worker waits for it.
   std::shared_ptr<std::promise<void>> closed;
 };
 
-class CRunEvents {
+class CRunEventQueue {
  public:
   // Stamps the event with the time and queues it. Safe from any thread.
   void Post(RunEvent event);

@@ -1,8 +1,8 @@
-#include "RunEvents.h"
+#include "RunEventQueue.h"
 
 namespace morvak::cli {
 
-void CRunEvents::Post(RunEvent event) {
+void CRunEventQueue::Post(RunEvent event) {
   event.time = std::chrono::system_clock::now();
   {
     std::lock_guard lock(m_mutex);
@@ -11,7 +11,7 @@ void CRunEvents::Post(RunEvent event) {
   m_wake.notify_one();
 }
 
-void CRunEvents::PostBoxAndWait(size_t handset, std::string text) {
+void CRunEventQueue::PostBoxAndWait(size_t handset, std::string text) {
   RunEvent event;
   event.kind = RunEvent::kBox;
   event.handset = handset;
@@ -22,7 +22,7 @@ void CRunEvents::PostBoxAndWait(size_t handset, std::string text) {
   closed.wait();
 }
 
-std::deque<RunEvent> CRunEvents::Take(std::chrono::milliseconds wait) {
+std::deque<RunEvent> CRunEventQueue::Take(std::chrono::milliseconds wait) {
   std::unique_lock lock(m_mutex);
   m_wake.wait_for(lock, wait, [this] { return !m_events.empty(); });
   std::deque<RunEvent> events;
