@@ -7,10 +7,7 @@
 
 namespace morvak {
 
-inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDS_ABOUTBOX = 101;
-inline constexpr int IDD_FLASHTOOL_DIALOG = 102;
-inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDB_SUCCESS = 136;
 inline constexpr int IDB_FAILURE = 137;
 inline constexpr int IDB_BUSY = 139;

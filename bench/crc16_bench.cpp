@@ -8,6 +8,7 @@
 
 #include "BenchData.h"
 #include "Crc16.h"
+#include "Crc16Baseline.h"
 
 namespace morvak::bench {
 namespace {

@@ -8,11 +8,11 @@
 #include <optional>
 #include <vector>
 
+#include "BlockSummary.h"
 #include "CliTexts.h"
 #include "ConsoleRun.h"
 #include "CountingTransport.h"
 #include "HandsetChannels.h"
-#include "ImageBlocks.h"
 #include "Interrupt.h"
 #include "JsonOutput.h"
 #include "ModuleDirectory.h"
@@ -36,7 +36,7 @@ uint64_t FileSize(const char* path) {
 
 bool WriteBlockRecord(const std::string& path, const std::vector<BlockRecord>& blocks, std::FILE* err) {
   std::ofstream out(path, std::ios::trunc);
-  for (const BlockRecord& b : blocks) out << FormatBlockLine(ImageBlock{b.kind, b.address, b.length, b.crc}) << '\n';
+  for (const BlockRecord& b : blocks) out << FormatBlockLine(BlockSummary{b.kind, b.address, b.length, b.crc}) << '\n';
   out.flush();
   if (!out) {
     std::fprintf(err, "morvak-cli: cannot write the block record %s\n", path.c_str());

@@ -17,8 +17,8 @@
 #include "ProgressBar.h"
 #include "TextOutput.h"
 #include "cli_test_support.h"
-#include "testing/PseudoTerminal.h"
-#include "testing/TerminalScreen.h"
+#include "PseudoTerminal.h"
+#include "TerminalScreen.h"
 
 namespace morvak::cli {
 namespace {

@@ -13,13 +13,13 @@
 
 #include "CapturedStream.h"
 #include "Flash.h"
+#include "HandsetUsbFunction.h"
 #include "ImageBlocks.h"
 #include "ImageWriter.h"
 #include "ListCommand.h"
 #include "RunTestSupport.h"
 #include "UsbDeviceMatch.h"
 #include "WithoutFileOverride.h"
-#include "usb_handset_support.h"
 #include "usb_test_support.h"
 
 namespace morvak::usbtest {

@@ -5,14 +5,10 @@
 #include <optional>
 #include <vector>
 
+#include "TextTrim.h"
+
 namespace morvak {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 // A decimal number, or hexadecimal after "0x"; no sign, no blanks.
 std::optional<uint64_t> ParseUnsigned(std::string_view s, uint64_t max) {

@@ -31,18 +31,6 @@ bool IsDataKind(uint32_t kind) { return kind == DATA_RAW || kind == DATA_RECORD 
 
 }  // namespace
 
-const char* HandsetStageName(HandsetStage stage) {
-  switch (stage) {
-    case HandsetStage::Off: return "off";
-    case HandsetStage::BootRom: return "boot ROM";
-    case HandsetStage::Loader: return "second-stage loader";
-    case HandsetStage::Programmer: return "flash programmer";
-    case HandsetStage::Finished: return "finished";
-    case HandsetStage::Halted: return "halted";
-  }
-  return "?";
-}
-
 CVirtualHandset::CVirtualHandset(FaultPlan plan) : m_plan(std::move(plan)) {}
 
 void CVirtualHandset::Attach() {

@@ -46,7 +46,6 @@ enum class HandsetStage {
   Finished,    // CMD_END_TRANSFER came: the transfer is over
   Halted,      // the handset refused something and answers nothing more
 };
-const char* HandsetStageName(HandsetStage stage);
 
 // Where the flash programmer is loaded and started.
 inline constexpr uint32_t VIRTUAL_PROGRAMMER_ADDRESS = 0x10000000u;

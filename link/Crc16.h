@@ -18,8 +18,9 @@ uint32_t Crc16(const uint8_t* data, size_t length);
 // equals the CRC of a followed by b. Same implementation choice as Crc16.
 uint16_t Crc16Update(uint16_t crc, const uint8_t* data, size_t length);
 
-// The individual implementations, for tests and benchmarks. All give identical results.
-uint16_t Crc16UpdateBaseline(uint16_t crc, const uint8_t* data, size_t length);  // byte at a time, 256-entry table
+// The individual implementations, for tests and benchmarks. All give identical
+// results, and the same as the byte-at-a-time reference the tests hold them to
+// (testing/Crc16Baseline.h).
 uint16_t Crc16UpdatePortable(uint16_t crc, const uint8_t* data, size_t length);  // portable table-driven, several bytes a step
 // Carry-less multiplication folding; nullptr when the processor lacks it.
 using Crc16UpdateFn = uint16_t (*)(uint16_t crc, const uint8_t* data, size_t length);

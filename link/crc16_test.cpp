@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Crc16.h"
+#include "Crc16Baseline.h"
 
 namespace morvak {
 namespace {

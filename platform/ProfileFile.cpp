@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "RegularFile.h"
+#include "TextTrim.h"
 
 namespace morvak {
 namespace {
@@ -14,14 +15,6 @@ std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  const char* ws = " \t\r\n\f\v";
-  const size_t b = s.find_first_not_of(ws);
-  if (b == std::string_view::npos) return {};
-  const size_t e = s.find_last_not_of(ws);
-  return s.substr(b, e - b + 1);
 }
 
 int HexDigit(char c) {
@@ -83,19 +76,20 @@ CProfileFile CProfileFile::FromText(std::string_view text) {
   bool inSection = false;
   while (!text.empty()) {
     const size_t eol = text.find('\n');
-    std::string_view line = Trim(text.substr(0, eol));
+    std::string_view line = Trim(text.substr(0, eol), kWhiteSpace);
     text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       const size_t close = line.find(']');
       if (close == std::string_view::npos) continue;
-      section = Lower(Trim(line.substr(1, close - 1)));
+      section = Lower(Trim(line.substr(1, close - 1), kWhiteSpace));
       inSection = true;
       continue;
     }
     const size_t eq = line.find('=');
     if (!inSection || eq == std::string_view::npos) continue;
-    profile.m_entries.push_back({section, Lower(Trim(line.substr(0, eq))), std::string(Trim(line.substr(eq + 1)))});
+    profile.m_entries.push_back(
+        {section, Lower(Trim(line.substr(0, eq), kWhiteSpace)), std::string(Trim(line.substr(eq + 1), kWhiteSpace))});
   }
   return profile;
 }

@@ -18,6 +18,7 @@
 #include "LinkTexts.h"
 #include "RunConfig.h"
 #include "RunTexts.h"
+#include "SeededImage.h"
 
 namespace morvak {
 namespace {

@@ -19,6 +19,7 @@
 #include "ImageBlocks.h"
 #include "LinkTexts.h"
 #include "RunTexts.h"
+#include "SeededImage.h"
 
 namespace morvak {
 namespace {

@@ -14,6 +14,7 @@
 #include "LinkTexts.h"
 #include "RunTestSupport.h"
 #include "RunTexts.h"
+#include "SeededImage.h"
 #include "VirtualHandsetTransport.h"
 
 namespace morvak {

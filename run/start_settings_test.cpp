@@ -8,6 +8,7 @@
 #include "ImageWriter.h"
 #include "RunTestSupport.h"
 #include "RunTexts.h"
+#include "SeededImage.h"
 
 namespace morvak {
 namespace {

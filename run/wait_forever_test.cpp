@@ -12,6 +12,7 @@
 #include "ImageWriter.h"
 #include "LinkTexts.h"
 #include "RunTexts.h"
+#include "SeededImage.h"
 #include "SweepHarness.h"
 
 namespace morvak {

@@ -13,7 +13,6 @@ class CCountingTransport : public ITransport {
   explicit CCountingTransport(std::unique_ptr<ITransport> inner) : m_inner(std::move(inner)) {}
 
   const std::atomic<uint64_t>& BytesWritten() const { return m_written; }
-  ITransport& Inner() const { return *m_inner; }
 
   uint32_t Open() override { return m_inner->Open(); }
   void Close() override { m_inner->Close(); }

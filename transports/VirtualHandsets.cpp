@@ -4,14 +4,10 @@
 #include <optional>
 #include <utility>
 
+#include "TextTrim.h"
+
 namespace morvak {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 std::optional<size_t> ParseDecimal(std::string_view s) {
   if (s.empty() || s.size() > 6) return std::nullopt;

@@ -44,8 +44,6 @@ class CLineLog {
   // The lines put on top within this lineage, oldest first, without "\r\n".
   size_t LinesOnTop() const { return m_ends.size(); }
   std::string_view LineOnTop(size_t index) const;
-  // The text below those lines.
-  const std::string& Base() const { return m_base; }
 
   friend bool operator==(const CLineLog& log, std::string_view text);
   friend std::ostream& operator<<(std::ostream& out, const CLineLog& log) { return out << log.Text(); }

@@ -7,11 +7,12 @@
 #include <atomic>
 #include <thread>
 
+#include "HandsetUsbFunction.h"
 #include "ImageBlocks.h"
 #include "ImageWriter.h"
 #include "LibusbTransport.h"
 #include "RunTestSupport.h"
-#include "usb_handset_support.h"
+#include "SeededImage.h"
 #include "usb_test_support.h"
 
 namespace morvak::usbtest {

@@ -1,7 +1,6 @@
 #include "ImageBlocks.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "Crc16.h"
@@ -42,20 +41,6 @@ bool ExpectedRawBlock(const RawDesc& desc, uint32_t sendLength, ImageBlock& bloc
   if (sendLength > desc.size) return false;
   block = {DATA_RAW, 0, sendLength, DataCrc16(desc.data, sendLength)};
   return true;
-}
-
-std::string FormatBlockLine(const ImageBlock& block) {
-  char kind[16];
-  switch (block.kind) {
-    case DATA_RAW: std::snprintf(kind, sizeof kind, "DATA_RAW"); break;
-    case DATA_RECORD: std::snprintf(kind, sizeof kind, "DATA_RECORD"); break;
-    case DATA_PROGRAM: std::snprintf(kind, sizeof kind, "DATA_PROGRAM"); break;
-    default: std::snprintf(kind, sizeof kind, "0x%08X", block.kind); break;
-  }
-  char line[64];
-  std::snprintf(line, sizeof line, "%s 0x%08X %u 0x%04X", kind, block.address, block.length,
-                static_cast<unsigned>(block.crc));
-  return line;
 }
 
 }  // namespace morvak

@@ -2,20 +2,16 @@
 // What a flashing run must send for a described image: the blocks, in order,
 // with the CRC-16 of each payload, computed from the description alone.
 #include <cstdint>
-#include <string>
 #include <vector>
 
+#include "BlockSummary.h"
 #include "ImageDescription.h"
 
 namespace morvak {
 
-struct ImageBlock {
-  uint32_t kind = 0;  // DATA_RAW or DATA_RECORD
-  uint32_t address = 0;
-  uint32_t length = 0;
-  uint16_t crc = 0;  // CRC-16/MODBUS of the payload
-  bool operator==(const ImageBlock&) const = default;
-};
+// A block of an image's run: DATA_RAW or DATA_RECORD. FormatBlockLine
+// (BlockSummary.h) gives its line of the --blocks list.
+using ImageBlock = BlockSummary;
 
 // CRC-16 of bytes [0, length) of `data`, regenerated in pieces.
 uint16_t DataCrc16(const DataDesc& data, uint64_t length);
@@ -31,9 +27,5 @@ int ExpectedImageBlocks(const ImageDesc& desc, std::vector<ImageBlock>& blocks);
 // The single DATA_RAW block of a `.raw` run that sends the first `sendLength`
 // bytes. False when the file is shorter than that (the run fails to read it).
 bool ExpectedRawBlock(const RawDesc& desc, uint32_t sendLength, ImageBlock& block);
-
-// One line for a block: "<kind> 0x<address> <length> 0x<crc>", kind as
-// DATA_RAW / DATA_RECORD / DATA_PROGRAM or 0x%08X, address 8 and CRC 4 hex digits.
-std::string FormatBlockLine(const ImageBlock& block);
 
 }  // namespace morvak

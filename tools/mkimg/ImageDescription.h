@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "DataPattern.h"
-#include "ImageFormat.h"
+#include "ImageLayout.h"
 
 namespace morvak {
 
 inline constexpr uint32_t LAYOUT_TABLE_ENTRY_SIZE = 16;
-inline constexpr uint32_t LAYOUT_BLOCK_SIZE = 131072;  // what one block count stands for
 inline constexpr uint32_t DEFAULT_NAND_RAW_SIZE = 0xC0000;  // header place of a NAND image, no boot loader part
 
 struct RecordDesc {
@@ -69,19 +68,6 @@ struct RawDesc {
   uint64_t size = 0;
   DataDesc data;
 };
-
-// One record of a seeded image: `length` bytes at `address`.
-struct RecordSpan {
-  uint32_t address = 0;
-  uint32_t length = 0;
-};
-
-// The image most run tests flash: a raw part of `rawSize` bytes, the records
-// in the given order, each record's data the pattern seeded by its address (so
-// that no two records carry the same bytes), and the layout record at
-// `layoutPosition` among them with `blockCounts`.
-ImageDesc SeededImage(uint32_t rawSize, const std::vector<RecordSpan>& records, size_t layoutPosition,
-                      std::vector<uint32_t> blockCounts);
 
 // Where everything of a described image lands. Records are in file order,
 // with the layout record in its place.

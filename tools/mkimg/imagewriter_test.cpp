@@ -11,6 +11,7 @@
 
 #include "ByteOrder.h"
 #include "Crc16.h"
+#include "Crc16Baseline.h"
 #include "Frame.h"
 #include "ImageBlocks.h"
 #include "ImageWriter.h"

@@ -14,6 +14,9 @@ namespace {
 
 constexpr uint8_t kReadEndpoint = 0x81;
 constexpr uint8_t kWriteEndpoint = 0x02;
+// The usbfs capabilities reported: none that avoid splitting, so libusb cuts
+// bulk transfers into 16 KiB URBs as on older host controllers.
+constexpr uint32_t kCapabilities = 0;
 
 usbdevfs_urb* UrbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_urb*>(data->data); }
 
@@ -47,11 +50,6 @@ void EmulatedUsbDevice::FailClaims(int error) {
   m_claimError = error;
 }
 
-void EmulatedUsbDevice::SetCapabilities(uint32_t capabilities) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_capabilities = capabilities;
-}
-
 void EmulatedUsbDevice::MarkUnplugged() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_unplugged = true;
@@ -62,11 +60,6 @@ std::vector<UrbRecord> EmulatedUsbDevice::Urbs() const {
   return m_urbs;
 }
 
-void EmulatedUsbDevice::ClearUrbs() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_urbs.clear();
-}
-
 int EmulatedUsbDevice::Claims() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_claims;
@@ -75,11 +68,6 @@ int EmulatedUsbDevice::Claims() const {
 int EmulatedUsbDevice::Releases() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_releases;
-}
-
-size_t EmulatedUsbDevice::PendingUrbs() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_pending.size();
 }
 
 gboolean EmulatedUsbDevice::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
@@ -103,7 +91,7 @@ void EmulatedUsbDevice::Handle(UMockdevIoctlClient* client) {
     case USBDEVFS_GET_CAPABILITIES: {
       UMockdevIoctlData* capabilities = umockdev_ioctl_data_resolve(arg, 0, sizeof(uint32_t), nullptr);
       if (capabilities == nullptr) return Answer(client, EFAULT);
-      std::memcpy(capabilities->data, &m_capabilities, sizeof m_capabilities);
+      std::memcpy(capabilities->data, &kCapabilities, sizeof kCapabilities);
       umockdev_ioctl_data_unref(capabilities);
       return Answer(client, 0);
     }

@@ -68,17 +68,12 @@ class EmulatedUsbDevice {
 
   // errno for claiming interface 0 (EBUSY: another program has it); 0 for none.
   void FailClaims(int error);
-  // The usbfs capabilities reported; by default none that avoid splitting, so
-  // libusb cuts bulk transfers into 16 KiB URBs as on older host controllers.
-  void SetCapabilities(uint32_t capabilities);
   // From now on every pending and later URB and every request fails with ENODEV.
   void MarkUnplugged();
 
   std::vector<UrbRecord> Urbs() const;
-  void ClearUrbs();
   int Claims() const;    // successful claims of interface 0
   int Releases() const;  // releases of it
-  size_t PendingUrbs() const;
 
   template <class F>
   auto WithFunction(F&& f) {
@@ -110,7 +105,6 @@ class EmulatedUsbDevice {
   mutable std::mutex m_mutex;
   std::unique_ptr<IUsbFunction> m_function;
   std::vector<uint8_t> m_packet;  // one IN packet, wMaxPacketSize bytes
-  uint32_t m_capabilities = 0;
   int m_claimError = 0;
   bool m_unplugged = false;
   int m_claims = 0;

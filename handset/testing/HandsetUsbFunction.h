@@ -1,6 +1,6 @@
 #pragma once
-// Test support: the virtual handset as the function of an emulated USB
-// device, and a whole run through the libusb transport into it. The handset's
+// HandsetUsbFunction: the virtual handset as the function of an emulated USB
+// device, so that whole runs go through the libusb transport into it. Its
 // replies can come in short packets of given lengths, with a zero-length
 // packet in front of each reply, as a slow or odd device sends them.
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include <utility>
 
-#include "ImageDescription.h"
+#include "SeededImage.h"
 
 namespace morvak {
 

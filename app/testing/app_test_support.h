@@ -28,6 +28,7 @@
 #include "ImageWriter.h"
 #include "ProgressCtrl.h"
 #include "RunTestSupport.h"
+#include "SeededImage.h"
 #include "VirtualHandsetTransport.h"
 #include "WindowMessages.h"
 #include "WindowText.h"

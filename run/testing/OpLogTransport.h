@@ -33,7 +33,6 @@ class COpLogTransport : public ITransport {
   std::function<void(size_t index)> afterOp;
 
   std::vector<LoggedOp> Log() const;
-  ITransport& Inner() const { return *m_inner; }
 
   // Only successful Opens are logged: a failed one moves no byte.
   uint32_t Open() override;

@@ -1,6 +1,6 @@
 #include <array>
 
-#include "Crc16.h"
+#include "Crc16Baseline.h"
 
 namespace morvak {
 namespace {

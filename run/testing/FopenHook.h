@@ -3,7 +3,7 @@
 // passes through here, so that
 // a test can change a file at the very moment the run opens it (between a
 // step's measuring and its reading, say). Only a program that links
-// FopenHook.cpp is affected; everything else reaches the C library unchanged.
+// morvak_fopen_hook is affected; everything else reaches the C library unchanged.
 #include <functional>
 #include <string>
 
