@@ -215,10 +215,10 @@ class Morvak {
     QStringList results;
     QFile file(RecordPath());
     if (!file.open(QIODevice::ReadOnly)) return results;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-      if (line.isEmpty()) continue;
+    QList<QByteArray> lines = file.readAll().split('\n');
+    lines.removeLast();  // empty, or a line still being written
+    for (const QByteArray& line : lines)
       results << (line.contains("\"result\":\"succeeded\"") ? QStringLiteral("succeeded") : QStringLiteral("failed"));
-    }
     return results;
   }
   bool WaitForRunEnded(Clock::duration timeout = kRunTimeout) const {
