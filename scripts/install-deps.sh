@@ -10,7 +10,7 @@ PACKAGES="
   umockdev libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-wqy-microhei
-  xvfb xauth
+  xvfb xauth openbox xdotool imagemagick
   binutils-source bison flex xz-utils
   clang libclang-rt-14-dev
   dpkg-dev file desktop-file-utils appstream debootstrap
