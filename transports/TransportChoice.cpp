@@ -21,4 +21,10 @@ std::unique_ptr<ITransport> MakeTransport(const TransportChoice& choice, std::st
   return handset;
 }
 
+std::string PortOfTransport(const ITransport* transport) {
+  if (const auto* usb = dynamic_cast<const CLibusbTransport*>(transport)) return usb->OpenedPortPath();
+  if (dynamic_cast<const VirtualHandsetTransport*>(transport) != nullptr) return VirtualHandsetName(0);
+  return {};
+}
+
 }  // namespace morvak

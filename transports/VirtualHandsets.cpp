@@ -137,9 +137,10 @@ std::string VirtualHandsetsHelp() {
          "  K:FAULT            FAULT for handset K only, in place of the same fault given\n"
          "                     for all\n"
          "  K:FAULT@U          FAULT for the U-th handset plugged in at K only (with\n"
-         "                     cycle=, K is a port of a bench), in place of FAULT@U for all\n"
-         "example: --virtual-handset=count=4,speed=20,2:ram-refuse,3:error=5@2\n"
-         "         --virtual-handset=count=4,cycle=1000,2:ram-refuse@3\n";
+         "                     cycle=, K is a port of a bench), in place of FAULT@U for\n"
+         "                     all: count=4,cycle=1000,2:ram-refuse@3 refuses the RAM type\n"
+         "                     of the 3rd handset at port 2\n"
+         "example: --virtual-handset=count=4,speed=20,2:ram-refuse,3:error=5@2\n";
 }
 
 }  // namespace morvak
