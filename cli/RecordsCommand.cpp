@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CliTexts.h"
+#include "HandsetOutcome.h"
 #include "TextTable.h"
 
 namespace morvak::cli {
@@ -85,7 +86,7 @@ std::string RecordsText(const std::vector<RecordEntry>& listed, const RecordSumm
   } else {
     std::vector<std::vector<std::string>> rows{{"TIME", "PORT", "ASIC ID", "RESULT", "IMAGE", "SHA-256"}};
     for (const RecordEntry& r : listed)
-      rows.push_back({Cell(r.time), Cell(r.port), Cell(r.asicId), ResultWord(r.succeeded), Cell(FileName(r.image)),
+      rows.push_back({Cell(r.time), Cell(r.port), Cell(ShortAsicId(r.asicId)), ResultWord(r.succeeded), Cell(FileName(r.image)),
                       Cell(r.imageSha256.substr(0, kShaShown))});
     text += FormatTable(rows);
   }

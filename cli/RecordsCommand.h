@@ -1,7 +1,8 @@
 #pragma once
 // morvak-cli records FILE [--since TIME] [--failed] [--csv]: the runs a
-// record file holds, one line each (time, port, ASIC ID, result, image and
-// the start of its SHA-256), and their totals per port and for all.
+// record file holds, one line each (time, port, ASIC ID as the summary table
+// shortens it, result, image and the start of its SHA-256), and their totals
+// per port and for all.
 #include <cstdio>
 #include <string>
 #include <string_view>
