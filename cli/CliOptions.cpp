@@ -238,7 +238,8 @@ std::optional<RecordsOptions> ParseRecordsOptions(const std::vector<std::string>
       if (!TakeOption(args, i, value, error)) return std::nullopt;
       o.since = ParseIsoTime(value);
       if (!o.since) {
-        error = "--since " + value + ": not a time such as 2026-12-10T08:00:00 (local), 2026-12-10T08:00:00Z (UTC) or 2026-12-10";
+        error = "--since " + value +
+                ": not a time such as 2026-12-10T08:00:00 (local), 2026-12-10T08:00:00Z (UTC) or 2026-12-10";
         return std::nullopt;
       }
     } else if (a == "--failed") {

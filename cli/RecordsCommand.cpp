@@ -1,6 +1,7 @@
 #include "RecordsCommand.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "CliTexts.h"
 #include "HandsetOutcome.h"
@@ -30,11 +31,15 @@ std::string FileName(const std::string& path) {
 
 const char* ResultWord(bool succeeded) { return succeeded ? "succeeded" : "failed"; }
 
-std::string Fixed(std::optional<double> value, const char* suffix, const char* none) {
-  if (!value) return none;
+// A number with `decimals` digits after the point, whatever the C locale.
+std::string Decimal(double value, int decimals) {
   char text[64];
-  std::snprintf(text, sizeof text, "%.1f%s", *value, suffix);
-  return text;
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return ec == std::errc() ? std::string(text, end) : std::string("-");
+}
+
+std::string Fixed(std::optional<double> value, const char* suffix, const char* none) {
+  return value ? Decimal(*value, 1) + suffix : none;
 }
 
 std::vector<const RecordTotals*> TotalRows(const RecordSummary& totals) {
@@ -86,8 +91,8 @@ std::string RecordsText(const std::vector<RecordEntry>& listed, const RecordSumm
   } else {
     std::vector<std::vector<std::string>> rows{{"TIME", "PORT", "ASIC ID", "RESULT", "IMAGE", "SHA-256"}};
     for (const RecordEntry& r : listed)
-      rows.push_back({Cell(r.time), Cell(r.port), Cell(ShortAsicId(r.asicId)), ResultWord(r.succeeded), Cell(FileName(r.image)),
-                      Cell(r.imageSha256.substr(0, kShaShown))});
+      rows.push_back({Cell(r.time), Cell(r.port), Cell(ShortAsicId(r.asicId)), ResultWord(r.succeeded),
+                      Cell(FileName(r.image)), Cell(r.imageSha256.substr(0, kShaShown))});
     text += FormatTable(rows);
   }
   text += '\n';
@@ -102,9 +107,8 @@ std::string RecordsCsv(const std::vector<RecordEntry>& listed, const RecordSumma
   std::string text =
       CsvRow({"time", "port", "asic_id", "result", "image", "image_sha256", "elapsed_seconds", "last_line"});
   for (const RecordEntry& r : listed) {
-    char elapsed[64];
-    std::snprintf(elapsed, sizeof elapsed, "%.3f", r.elapsedSeconds);
-    text += CsvRow({r.time, r.port, r.asicId, ResultWord(r.succeeded), r.image, r.imageSha256, elapsed, r.lastLine});
+    text += CsvRow({r.time, r.port, r.asicId, ResultWord(r.succeeded), r.image, r.imageSha256,
+                    Decimal(r.elapsedSeconds, 3), r.lastLine});
   }
   text += "\n";
   text += CsvRow({"port", "runs", "passed", "failed", "pass_rate", "units_per_hour"});

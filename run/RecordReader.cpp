@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +68,10 @@ bool ParseRecordLine(std::string_view text, RecordEntry& out, std::string& why) 
       !TextField(fields, "last_line", r.lastLine, why))
     return false;
   if (const auto it = fields.find("elapsed_seconds"); it != fields.end() && it->second.kind != JsonValue::Kind::Null) {
-    const double seconds = it->second.kind == JsonValue::Kind::Number ? std::strtod(it->second.text.c_str(), nullptr) : -1;
+    // Not strtod: the number must not depend on the C locale.
+    const std::string& number = it->second.text;
+    double seconds = -1;
+    if (it->second.kind == JsonValue::Kind::Number) std::from_chars(number.data(), number.data() + number.size(), seconds);
     if (!(seconds >= 0) || !std::isfinite(seconds)) {
       why = "\"elapsed_seconds\" is not a number of seconds";
       return false;
