@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "FaultPlan.h"
+#include "PortPlan.h"
 #include "Version.h"
 
 namespace morvak {
@@ -60,8 +61,8 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args, 
     // option is a plain flag, and its "=FAULTS" form is taken off here.
     if (!optionsEnded && a.rfind(kFaultsPrefix, 0) == 0) {
       o.faults = a.substr(sizeof kFaultsPrefix - 1);
-      FaultPlan plan;
-      if (!ParseFaultPlan(o.faults, plan, error)) return std::nullopt;
+      PortPlan plan;
+      if (!ParsePortPlan(o.faults, plan, error)) return std::nullopt;
       arguments << QString::fromLatin1(kVirtualHandsetFlag);
       continue;
     }

@@ -14,6 +14,7 @@
 #include "Format.h"
 #include "RunRecord.h"
 #include "RunTexts.h"
+#include "TransportChoice.h"
 #include "UiTexts.h"
 #include "WindowMessageEvent.h"
 #include "WindowMessages.h"
@@ -63,7 +64,9 @@ void CFlashToolDlg::RecordRun(bool succeeded) {
   // Every line the run posted has been handled by now, in posting order: the
   // pending slot holds the run's last one.
   std::string error;
-  if (!RecordRunIfConfigured(*this, RunEnding{succeeded, m_strPendingStatus, m_runStarted}, error))
+  const RunEnding ending{succeeded, m_strPendingStatus, m_runStarted, std::chrono::system_clock::now(),
+                         PortOfTransport(m_link.m_device.GetTransport())};
+  if (!RecordRunIfConfigured(*this, ending, error))
     AppendStatusLine(Format(texts::kRunRecordNotWritten, error.c_str()));
 }
 

@@ -14,6 +14,7 @@
 #include "InspectCoff.h"
 #include "ListCommand.h"
 #include "ModuleDirectory.h"
+#include "RecordsCommand.h"
 #include "RunConfig.h"
 #include "UdevRuleCommand.h"
 
@@ -70,6 +71,10 @@ int Main(int argc, char** argv) {
   if (command == "list") {
     const auto options = ParseListOptions(args, error);
     return options ? RunList(*options, ConfigPath(), stdout) : UsageError(error);
+  }
+  if (command == "records") {
+    const auto options = ParseRecordsOptions(args, error);
+    return options ? RunRecords(*options, stdout, stderr) : UsageError(error);
   }
   if (command == "udev-rule") {
     const auto options = ParseUdevRuleOptions(args, error);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "IsoTime.h"
 #include "UsbDeviceMatch.h"
 
 namespace morvak::cli {
@@ -212,6 +213,46 @@ std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::strin
   }
   if (o.install && !o.output.empty()) {
     error = "udev-rule --install writes the system's rules file; it takes no --output";
+    return std::nullopt;
+  }
+  return o;
+}
+
+std::optional<RecordsOptions> ParseRecordsOptions(const std::vector<std::string>& args, std::string& error) {
+  RecordsOptions o;
+  bool fileSeen = false;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (optionsEnded || a.empty() || a[0] != '-') {
+      if (fileSeen) {
+        error = "records takes exactly one FILE";
+        return std::nullopt;
+      }
+      o.file = a;
+      fileSeen = true;
+    } else if (IsOption(a, "--since")) {
+      std::string value;
+      if (!TakeOption(args, i, value, error)) return std::nullopt;
+      o.since = ParseIsoTime(value);
+      if (!o.since) {
+        error = "--since " + value +
+                ": not a time such as 2026-12-10T08:00:00 (local), 2026-12-10T08:00:00Z (UTC) or 2026-12-10";
+        return std::nullopt;
+      }
+    } else if (a == "--failed") {
+      o.failedOnly = true;
+    } else if (a == "--csv") {
+      o.csv = true;
+    } else {
+      error = "unknown option " + a + " of records";
+      return std::nullopt;
+    }
+  }
+  if (!fileSeen || o.file.empty()) {
+    error = "records needs a FILE";
     return std::nullopt;
   }
   return o;

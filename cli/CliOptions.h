@@ -42,6 +42,14 @@ struct UdevRuleOptions {
   bool install = false;  // write the system's rules file and reload udev
 };
 
+struct RecordsOptions {
+  std::string file;
+  // --since: only runs started then or later.
+  std::optional<std::chrono::system_clock::time_point> since;
+  bool failedOnly = false;  // --failed: list only failed runs (the totals count all)
+  bool csv = false;
+};
+
 struct InspectOptions {
   bool oneNand = false;
   std::string image;
@@ -52,5 +60,6 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
 std::optional<InspectOptions> ParseInspectOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<ListOptions> ParseListOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::string>& args, std::string& error);
+std::optional<RecordsOptions> ParseRecordsOptions(const std::vector<std::string>& args, std::string& error);
 
 }  // namespace morvak::cli

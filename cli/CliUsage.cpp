@@ -54,6 +54,21 @@ constexpr CommandHelp kCommands[] = {
      "                           every device. Exit status 0 when a usable handset is\n"
      "                           present, 1 otherwise\n",
      false},
+    {"records",
+     "  records FILE [OPTIONS]   list the runs of a record file (--record, RecordFile=):\n"
+     "                           time (UTC), port, ASIC ID (its first and last four\n"
+     "                           bytes), result, image and the start of its SHA-256;\n"
+     "                           then per port and for all the runs, passed, failed,\n"
+     "                           pass rate and units per hour (runs over the time from\n"
+     "                           the first one's start to the last one's end). Lines\n"
+     "                           that are not records are counted on standard error\n"
+     "                           and left out\n"
+     "      --since TIME         only runs started at TIME or later: 2026-12-10T08:00:00\n"
+     "                           is local time (TZ), ...Z UTC, ...+01:00 that offset;\n"
+     "                           2026-12-10 is local midnight\n"
+     "      --failed             list only the failed runs (the totals count them all)\n"
+     "      --csv                print CSV: a row per run, an empty line, the totals\n",
+     false},
     {"udev-rule",
      "  udev-rule [OPTIONS]      print the udev rule that lets the logged-in user open\n"
      "                           the handset (the configured ids, or those given)\n"
@@ -107,6 +122,9 @@ constexpr std::string_view kExitStatus =
     "failed, 2 bad usage, 78 the configuration is refused or names no handset,\n"
     "130 ended by Ctrl-C.\n";
 
+constexpr std::string_view kRecordsExitStatus =
+    "exit status of records: 0 the file was read, 1 it cannot be read, 2 bad usage.\n";
+
 std::string Faults() { return "\n" + FaultPlanHelp() + "\n" + VirtualHandsetsHelp(); }
 
 }  // namespace
@@ -116,6 +134,7 @@ std::string UsageText() {
   for (const CommandHelp& command : kCommands) text += command.text;
   text += kEnd;
   text += kExitStatus;
+  text += kRecordsExitStatus;
   return text + Faults();
 }
 
@@ -130,6 +149,7 @@ std::optional<std::string> CommandUsageText(const std::string& name) {
     text += "\n\n";
     text += command.text;
     if (name == "flash") text += "\n" + std::string(kExitStatus);
+    if (name == "records") text += "\n" + std::string(kRecordsExitStatus);
     if (command.faults) text += Faults();
     return text;
   }

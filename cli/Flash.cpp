@@ -133,7 +133,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
       std::fprintf(err, "morvak-cli: %s\n", error.c_str());
       return 2;
     }
-    channels = MakeVirtualChannels(set.plans);
+    channels = MakeVirtualChannels(set.ports);
     several = set.countGiven;
   } else {
     // Without ids a real handset is never found: say what to set at once

@@ -1,10 +1,10 @@
 #include "ListCommand.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "CliTexts.h"
 #include "ProfileFile.h"
+#include "TextTable.h"
 #include "UsbDeviceList.h"
 #include "UsbDeviceMatch.h"
 #include "UsbProblems.h"
@@ -16,22 +16,6 @@ namespace {
 std::string Hex4(uint16_t value) {
   char text[8];
   std::snprintf(text, sizeof text, "%04x", value);
-  return text;
-}
-
-std::string Table(const std::vector<std::vector<std::string>>& rows) {
-  std::vector<size_t> widths;
-  for (const auto& row : rows)
-    for (size_t c = 0; c < row.size(); ++c) {
-      if (widths.size() <= c) widths.push_back(0);
-      widths[c] = std::max(widths[c], row[c].size());
-    }
-  std::string text;
-  for (const auto& row : rows) {
-    for (size_t c = 0; c < row.size(); ++c)
-      text += c + 1 == row.size() ? row[c] : row[c] + std::string(widths[c] - row[c].size() + 2, ' ');
-    text += '\n';
-  }
   return text;
 }
 
@@ -75,7 +59,7 @@ int RunList(const ListOptions& options, const std::string& configPath, std::FILE
     row.push_back(d.openable ? "can be opened" : clitexts::kCannotBeOpened + d.whyNot);
     rows.push_back(std::move(row));
   }
-  if (rows.size() > 1) std::fputs(Table(rows).c_str(), out);
+  if (rows.size() > 1) std::fputs(FormatTable(rows).c_str(), out);
   std::fprintf(out, "%zu matching device%s, %zu usable.\n", matching, matching == 1 ? "" : "s", usable);
   if (denied) std::fprintf(out, "%s\n", clitexts::kUdevHint);
   return usable > 0 ? 0 : 1;

@@ -147,10 +147,17 @@ std::string SignedText(uint32_t code) { return std::to_string(static_cast<int32_
 const std::vector<FaultKey>& Keys() {
   static const std::vector<FaultKey> keys = {
       {"appear", true,
-       [](FaultPlan& p, std::string_view v) { return ParseCountInto(v, 24u * 3600u * 1000u, p.appearMs); },
+       [](FaultPlan& p, std::string_view v) { return ParseCountInto(v, MAX_DELAY_MS, p.appearMs); },
        [](const FaultPlan& p) { return p.appearMs != 0; },
        [](const FaultPlan& p) { return std::to_string(p.appearMs); },
        [](const FaultPlan& p) { return "appears " + std::to_string(p.appearMs) + " ms late"; }},
+      {"cycle", true, [](FaultPlan& p, std::string_view v) { return ParseCountInto(v, MAX_DELAY_MS, p.cycleMs); },
+       [](const FaultPlan& p) { return p.cycleMs != 0; },
+       [](const FaultPlan& p) { return std::to_string(p.cycleMs); },
+       [](const FaultPlan& p) {
+         const std::string ms = std::to_string(p.cycleMs) + " ms";
+         return "each handset is unplugged " + ms + " after its run, the next plugged in " + ms + " later";
+       }},
       {"asic-fail", false,
        [](FaultPlan& p, std::string_view) {
          p.asicFail = true;
@@ -338,6 +345,9 @@ std::string DescribeFaultPlan(const FaultPlan& plan) {
 std::string FaultPlanHelp() {
   return std::string("virtual handset faults (FAULTS is a comma-separated list, each key at most once):\n"
          "  appear=MS          the handset shows up MS milliseconds after the program looks\n"
+         "  cycle=MS           a bench: the handset is unplugged MS milliseconds after its\n"
+         "                     run has ended (its channel closed) and a fresh one, with an\n"
+         "                     ASIC ID of its own, is plugged in MS milliseconds later\n"
          "  asic-fail          the read of the ASIC ID fails\n"
          "  ping-bad           the second-stage loader answers the ping with a wrong frame\n"
          "  ram-refuse         setting the RAM type is refused\n"
@@ -356,7 +366,12 @@ std::string FaultPlanHelp() {
          "                     progress meanwhile; 0 writes at once (default ") +
          std::to_string(DEFAULT_FLASH_MBPS) +
          ")\n"
-         "example: --virtual-handset=crc-bad=3,error=5@2\n";
+         "  FAULT@U            FAULT for the U-th handset plugged in only (the first is 1;\n"
+         "                     above 1 with cycle=), in place of the same fault for all;\n"
+         "                     error=C@K@U is error=C@K for handset U; appear= and cycle=\n"
+         "                     belong to the port and take no @U\n"
+         "example: --virtual-handset=crc-bad=3,error=5@2\n"
+         "         --virtual-handset=cycle=500,hang=crc@3\n";
 }
 
 }  // namespace morvak

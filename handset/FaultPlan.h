@@ -27,6 +27,9 @@ enum class ConfigRefusal { None, A, B };
 
 struct FaultPlan {
   uint32_t appearMs = 0;  // the handset shows up this long after its transport is made
+  // A bench: the handset is unplugged this long after its run has ended and
+  // the next one plugged in as long after that; 0 keeps the one handset.
+  uint32_t cycleMs = 0;
   bool asicFail = false;  // the read of the ASIC ID fails
   bool pingBad = false;   // CMD_PING is answered with the wrong frame
   bool ramRefuse = false;  // CMD_SET_RAM_TYPE is refused
@@ -57,6 +60,9 @@ inline constexpr uint32_t DEFAULT_FLASH_MBPS = 1;
 
 // Largest flash=N and speed=N accepted, in MB/s.
 inline constexpr uint32_t MAX_SPEED_MBPS = 100000;
+
+// Largest appear=MS and cycle=MS accepted: a day.
+inline constexpr uint32_t MAX_DELAY_MS = 24u * 3600u * 1000u;
 
 // Largest texts=N accepted: each CMD_RUN queues that many frames at once.
 inline constexpr uint32_t MAX_TEXTS_PER_RUN = 1000;

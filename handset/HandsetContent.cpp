@@ -14,11 +14,15 @@ constexpr char kFiller[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 }  // namespace
 
-void VirtualAsicId(uint8_t out[VIRTUAL_ASIC_ID_SIZE]) {
+void VirtualAsicId(uint8_t out[VIRTUAL_ASIC_ID_SIZE], BenchUnit where) {
   std::memcpy(out, "VHND", 4);
   out[4] = 1;
   StoreLE32(out + 5, kChipId);
   for (size_t i = 0; i < 16; ++i) out[9 + i] = static_cast<uint8_t>(i * 37u + 11u);
+  if (where != BenchUnit{}) {
+    StoreLE32(out + 17, where.port);
+    StoreLE32(out + 21, where.unit);
+  }
   for (size_t i = 25; i < VIRTUAL_ASIC_ID_SIZE - 2; ++i) out[i] = static_cast<uint8_t>(0xA5u ^ i);
   StoreLE16(out + VIRTUAL_ASIC_ID_SIZE - 2,
             static_cast<uint16_t>(Crc16Update(CRC16_INIT, out, VIRTUAL_ASIC_ID_SIZE - 2)));

@@ -31,11 +31,11 @@ bool IsDataKind(uint32_t kind) { return kind == DATA_RAW || kind == DATA_RECORD 
 
 }  // namespace
 
-CVirtualHandset::CVirtualHandset(FaultPlan plan) : m_plan(std::move(plan)) {}
+CVirtualHandset::CVirtualHandset(FaultPlan plan, BenchUnit where) : m_plan(std::move(plan)), m_where(where) {}
 
 void CVirtualHandset::Attach() {
   const FaultPlan plan = m_plan;
-  *this = CVirtualHandset(plan);
+  *this = CVirtualHandset(plan, m_where);
   m_stage = HandsetStage::BootRom;
   m_rx = Rx::RomCommand;
   if (m_plan.disconnect && m_plan.disconnectAfter == 0) {
@@ -54,7 +54,7 @@ void CVirtualHandset::Attach() {
     return;
   }
   uint8_t id[VIRTUAL_ASIC_ID_SIZE];
-  VirtualAsicId(id);
+  VirtualAsicId(id, m_where);
   QueueBytes(id, sizeof id);
 }
 

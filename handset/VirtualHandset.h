@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "FaultPlan.h"
+#include "HandsetContent.h"
 
 namespace morvak {
 
@@ -66,11 +67,13 @@ inline constexpr uint32_t FAULT_REFUSED = 9100;           // ram-refuse, config-
 
 class CVirtualHandset {
  public:
-  explicit CVirtualHandset(FaultPlan plan = {});
+  // `where` gives the handset of a bench an ASIC ID of its own.
+  explicit CVirtualHandset(FaultPlan plan = {}, BenchUnit where = {});
 
   // Power-on, as when the host has opened the channels: everything is reset
   // (stage, counters, block record, refusal), and the ROM queues its ASIC ID
-  // unasked. Each Attach is a freshly plugged handset with the same faults.
+  // unasked. Each Attach is a freshly plugged handset with the same faults
+  // and the same ASIC ID.
   void Attach();
   // Bytes from the host, in any split. Ignored before Attach and once
   // disconnected; the bytes taken are counted in HostBytes().
@@ -140,6 +143,7 @@ class CVirtualHandset {
   void Disconnect();
 
   FaultPlan m_plan;
+  BenchUnit m_where;
   HandsetStage m_stage = HandsetStage::Off;
   Rx m_rx = Rx::Ignore;
   bool m_disconnected = false;

@@ -12,25 +12,77 @@ constexpr std::chrono::milliseconds kOpenWait(10);
 }  // namespace
 
 VirtualHandsetTransport::VirtualHandsetTransport(FaultPlan plan)
-    : m_handset(std::move(plan)), m_created(Clock::now()) {}
+    : VirtualHandsetTransport(PortPlan{std::move(plan), {}}, 1) {}
+
+VirtualHandsetTransport::VirtualHandsetTransport(PortPlan plan, uint32_t port)
+    : m_plan(std::move(plan)), m_port(port), m_handset(m_plan.PlanOfUnit(1)), m_created(Clock::now()) {
+  if (Cycles()) m_plugAt = AppearsAt();
+}
+
+VirtualHandsetTransport::Clock::time_point VirtualHandsetTransport::AppearsAt() const {
+  return m_created + std::chrono::milliseconds(m_plan.plan.appearMs);
+}
+
+void VirtualHandsetTransport::Advance(Clock::time_point now) {
+  if (!Cycles()) return;
+  const std::chrono::milliseconds cycle(m_plan.plan.cycleMs);
+  if (m_unplugAt && now >= *m_unplugAt) {
+    // Unplugged: the channel to it is dead for good, and nothing answers.
+    m_plugAt = *m_unplugAt + cycle;
+    m_unplugAt.reset();
+    m_present = false;
+    m_open = false;
+    m_handset = CVirtualHandset(m_plan.PlanOfUnit(m_unit + 1));
+    m_held.clear();
+    m_changed.notify_all();
+  }
+  if (!m_present && m_plugAt && now >= *m_plugAt) {
+    m_plugAt.reset();
+    ++m_unit;
+    m_handset = CVirtualHandset(m_plan.PlanOfUnit(m_unit), BenchUnit{m_port, m_unit});
+    m_handset.Attach();
+    m_present = true;
+    m_held.clear();
+    m_changed.notify_all();
+  }
+}
+
+void VirtualHandsetTransport::ReleaseChannel(Clock::time_point now) {
+  if (m_open && m_used && Cycles() && m_present && !m_unplugAt)
+    m_unplugAt = now + std::chrono::milliseconds(m_plan.plan.cycleMs);
+  m_open = false;
+  m_used = false;
+  m_changed.notify_all();
+}
+
+bool VirtualHandsetTransport::Usable() {
+  Advance(Clock::now());
+  return !m_interrupted && m_open && !m_handset.Disconnected();
+}
 
 uint32_t VirtualHandsetTransport::Open() {
   std::unique_lock lock(m_mutex);
   if (m_interrupted) return OPEN_INTERRUPTED;
-  m_open = false;
-  m_changed.notify_all();
-  const Clock::time_point appearAt = m_created + std::chrono::milliseconds(m_handset.Faults().appearMs);
-  const Clock::time_point now = Clock::now();
-  if (now < appearAt) {
-    m_changed.wait_until(lock, std::min(appearAt, now + kOpenWait), [this] { return m_interrupted; });
-    if (m_interrupted) return OPEN_INTERRUPTED;
-    if (Clock::now() < appearAt) return OPEN_NO_DEVICE;
+  Clock::time_point now = Clock::now();
+  Advance(now);
+  ReleaseChannel(now);
+  if (Cycles()) {
+    // A port polled for its handsets is never held up.
+    if (!m_present) return OPEN_NO_DEVICE;
+  } else {
+    const Clock::time_point appearAt = AppearsAt();
+    if (now < appearAt) {
+      m_changed.wait_until(lock, std::min(appearAt, now + kOpenWait), [this] { return m_interrupted; });
+      if (m_interrupted) return OPEN_INTERRUPTED;
+      now = Clock::now();
+      if (now < appearAt) return OPEN_NO_DEVICE;
+    }
+    m_handset.Attach();
+    m_held.clear();
   }
-  m_handset.Attach();
-  m_held.clear();
   m_open = true;
   ++m_attaches;
-  m_linkStart = Clock::now();
+  m_linkStart = now;
   m_linkBytes = 0;
   m_changed.notify_all();
   return OPEN_CONNECTED;
@@ -38,8 +90,9 @@ uint32_t VirtualHandsetTransport::Open() {
 
 void VirtualHandsetTransport::Close() {
   std::lock_guard lock(m_mutex);
-  m_open = false;
-  m_changed.notify_all();
+  const Clock::time_point now = Clock::now();
+  Advance(now);
+  ReleaseChannel(now);
 }
 
 bool VirtualHandsetTransport::Throttle(std::unique_lock<std::mutex>& lock, uint32_t bytes) {
@@ -69,20 +122,21 @@ size_t VirtualHandsetTransport::Arrived(Clock::time_point now) {
 bool VirtualHandsetTransport::Read(uint8_t* buffer, uint32_t length) {
   std::unique_lock lock(m_mutex);
   m_readTimedOut = false;
-  const auto usable = [this] { return !m_interrupted && m_open && !m_handset.Disconnected(); };
+  m_used = m_used || m_open;
   // Every byte that comes starts the time-out afresh: a handset silent while
   // it writes a block lets it pass only when it stays silent longer.
   const bool timed = m_replyTimeout.count() != 0;
   Clock::time_point now = Clock::now();
   size_t arrived = Arrived(now);
   Clock::time_point deadline = now + m_replyTimeout;
-  while (usable() && arrived < length && !(m_handset.Stalled() && m_handset.Pending() < length)) {
+  while (Usable() && arrived < length && !(m_handset.Stalled() && m_handset.Pending() < length)) {
     if (timed && now >= deadline) {
       m_readTimedOut = true;
       return false;
     }
     Clock::time_point wake = timed ? deadline : Clock::time_point::max();
     if (!m_held.empty()) wake = std::min(wake, m_held.front().due);
+    if (m_unplugAt) wake = std::min(wake, *m_unplugAt);
     if (wake == Clock::time_point::max()) {
       m_changed.wait(lock);
     } else {
@@ -93,19 +147,19 @@ bool VirtualHandsetTransport::Read(uint8_t* buffer, uint32_t length) {
     arrived = Arrived(now);
     if (arrived != before) deadline = now + m_replyTimeout;
   }
-  if (!usable() || arrived < length) return false;
+  if (!Usable() || arrived < length) return false;
   // The link is busy for the transfer before the bytes are delivered; the
   // lock is let go meanwhile, so look again afterwards (what has come stays
   // come: pauses lie only ahead of it).
-  if (!Throttle(lock, length) || !usable() || m_handset.Pending() < length) return false;
+  if (!Throttle(lock, length) || !Usable() || m_handset.Pending() < length) return false;
   m_handset.TakeReply(buffer, length);
   return true;
 }
 
 bool VirtualHandsetTransport::Write(const uint8_t* buffer, uint32_t length) {
   std::unique_lock lock(m_mutex);
-  const auto usable = [this] { return !m_interrupted && m_open && !m_handset.Disconnected(); };
-  if (!usable() || !Throttle(lock, length) || !usable()) return false;
+  m_used = m_used || m_open;
+  if (!Usable() || !Throttle(lock, length) || !Usable()) return false;
   const uint64_t before = m_handset.HostBytes();
   m_handset.HostWrote(buffer, length);
   TimePauses(Clock::now());
@@ -178,6 +232,21 @@ uint32_t VirtualHandsetTransport::Attaches() const {
 FaultPlan VirtualHandsetTransport::Faults() const {
   std::lock_guard lock(m_mutex);
   return m_handset.Faults();
+}
+
+bool VirtualHandsetTransport::HandsetPresent() {
+  std::lock_guard lock(m_mutex);
+  const Clock::time_point now = Clock::now();
+  Advance(now);
+  return Cycles() ? m_present : now >= AppearsAt();
+}
+
+uint32_t VirtualHandsetTransport::Unit() {
+  std::lock_guard lock(m_mutex);
+  const Clock::time_point now = Clock::now();
+  Advance(now);
+  if (!Cycles()) return now >= AppearsAt() ? 1 : 0;
+  return m_present ? m_unit : 0;
 }
 
 }  // namespace morvak

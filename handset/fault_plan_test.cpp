@@ -16,6 +16,7 @@ const GoodText kGood[] = {
     {"", Plan},
     {"   ", Plan},
     {"appear=250", [] { auto p = Plan(); p.appearMs = 250; return p; }},
+    {"cycle=500", [] { auto p = Plan(); p.cycleMs = 500; return p; }},
     {"asic-fail", [] { auto p = Plan(); p.asicFail = true; return p; }},
     {"ping-bad", [] { auto p = Plan(); p.pingBad = true; return p; }},
     {"ram-refuse", [] { auto p = Plan(); p.ramRefuse = true; return p; }},
@@ -131,7 +132,7 @@ TEST(FaultPlanWords, CanonicalTextWritesCodesSignedAndOmitsTheFirstOccurrence) {
 
 TEST(FaultPlanWords, HelpNamesEveryKey) {
   const std::string help = FaultPlanHelp();
-  for (const char* key : {"appear=", "asic-fail", "ping-bad", "ram-refuse", "crc-bad=", "config-refuse=", "error=",
+  for (const char* key : {"appear=", "cycle=", "asic-fail", "ping-bad", "ram-refuse", "crc-bad=", "config-refuse=", "error=",
                           "texts=", "hang=", "disconnect=", "speed=", "flash="})
     EXPECT_NE(help.find(key), std::string::npos) << key;
   EXPECT_EQ(help.back(), '\n');

@@ -6,10 +6,10 @@
 
 namespace morvak {
 
-std::vector<HandsetChannel> MakeVirtualChannels(const std::vector<FaultPlan>& plans) {
+std::vector<HandsetChannel> MakeVirtualChannels(const std::vector<PortPlan>& plans) {
   std::vector<HandsetChannel> channels;
   for (size_t i = 0; i < plans.size(); ++i) {
-    auto handset = std::make_unique<VirtualHandsetTransport>(plans[i]);
+    auto handset = std::make_unique<VirtualHandsetTransport>(plans[i], static_cast<uint32_t>(i + 1));
     HandsetChannel channel;
     channel.port = VirtualHandsetName(i);
     channel.virtualHandset = handset.get();

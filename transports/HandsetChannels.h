@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "FaultPlan.h"
+#include "PortPlan.h"
 #include "Transport.h"
 
 namespace morvak {
@@ -23,8 +23,9 @@ struct HandsetChannel {
   CLibusbTransport* usb = nullptr;
 };
 
-// One virtual handset per plan, named virtual-1, virtual-2, ...
-std::vector<HandsetChannel> MakeVirtualChannels(const std::vector<FaultPlan>& plans);
+// One virtual handset (a port of a bench with cycle=) per plan, named
+// virtual-1, virtual-2, ...
+std::vector<HandsetChannel> MakeVirtualChannels(const std::vector<PortPlan>& plans);
 
 // One USB channel per port, each opening only the handset on its port; with
 // no ports, one channel that opens the first match (honouring Port= of the

@@ -21,4 +21,9 @@ struct TransportChoice {
 std::unique_ptr<ITransport> MakeTransport(const TransportChoice& choice, std::string& error,
                                           VirtualHandsetTransport** virtualHandset = nullptr);
 
+// The port a front end's one channel stands for, for its run records: the
+// USB port it was last opened on, virtual-1 for the virtual handset; empty
+// when not known.
+std::string PortOfTransport(const ITransport* transport);
+
 }  // namespace morvak

@@ -17,8 +17,6 @@ std::optional<size_t> ParseDecimal(std::string_view s) {
   return value;
 }
 
-std::string_view KeyOf(std::string_view item) { return Trim(item.substr(0, item.find('='))); }
-
 // "2:ram-refuse" gives 2 and "ram-refuse"; a fault of all handsets gives nothing.
 std::optional<std::pair<size_t, std::string_view>> SplitHandsetItem(std::string_view item) {
   const size_t colon = item.find(':');
@@ -29,13 +27,12 @@ std::optional<std::pair<size_t, std::string_view>> SplitHandsetItem(std::string_
   return std::make_pair(k ? *k : 0, Trim(item.substr(colon + 1)));
 }
 
-std::string Join(const std::vector<std::string_view>& items) {
-  std::string text;
-  for (std::string_view item : items) {
-    if (!text.empty()) text += ',';
-    text += item;
-  }
-  return text;
+// What an item of a handset's own takes the place of: the same key for the
+// same unit ("crc-bad" for all, or "crc-bad" of the 2nd handset plugged in).
+std::pair<std::string_view, uint32_t> Slot(std::string_view item) {
+  std::string_view fault;
+  const uint32_t unit = UnitOfItem(item, fault).value_or(0);
+  return {FaultKeyOf(fault), unit};
 }
 
 }  // namespace
@@ -44,19 +41,19 @@ void ApplyProgramDefaults(FaultPlan& plan) {
   if (!plan.flashMBps) plan.flashMBps = DEFAULT_FLASH_MBPS;
 }
 
+void ApplyProgramDefaults(PortPlan& plan) {
+  ApplyProgramDefaults(plan.plan);
+  for (UnitFaults& unit : plan.units) ApplyProgramDefaults(unit.plan);
+}
+
 bool ParseVirtualHandsets(std::string_view text, VirtualHandsetSet& out, std::string& error) {
+  std::vector<std::string_view> items;
+  if (!SplitFaultList(text, items, error)) return false;
   std::vector<std::string_view> common;
   std::vector<std::pair<size_t, std::string_view>> own;
   std::optional<size_t> count;
-  for (std::string_view rest = Trim(text); !rest.empty();) {
-    const size_t comma = rest.find(',');
-    const std::string_view item = Trim(rest.substr(0, comma));
-    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-    if (item.empty() || (comma != std::string_view::npos && Trim(rest).empty())) {
-      error = "empty item in the fault list (two commas, or one at an end)";
-      return false;
-    }
-    if (KeyOf(item) == "count") {
+  for (std::string_view item : items) {
+    if (FaultKeyOf(item) == "count") {
       const size_t equals = item.find('=');
       const auto n = equals == std::string_view::npos ? std::nullopt : ParseDecimal(Trim(item.substr(equals + 1)));
       if (count) {
@@ -76,12 +73,17 @@ bool ParseVirtualHandsets(std::string_view text, VirtualHandsetSet& out, std::st
       }
       own.push_back(*split);
     } else {
-      // Empty items and the like are the fault list's to refuse.
       common.push_back(item);
     }
   }
+  // The faults for all are checked once, so that their faults are told without a handset number.
+  std::vector<std::string_view> forAll;
+  for (std::string_view item : common) {
+    std::string_view fault;
+    if (!UnitOfItem(item, fault)) forAll.push_back(item);
+  }
   FaultPlan all;
-  if (!ParseFaultPlan(Join(common), all, error)) return false;
+  if (!ParseFaultPlan(JoinFaultList(forAll), all, error)) return false;
   VirtualHandsetSet set;
   set.countGiven = count.has_value();
   const size_t n = count.value_or(1);
@@ -101,20 +103,20 @@ bool ParseVirtualHandsets(std::string_view text, VirtualHandsetSet& out, std::st
     std::vector<std::string_view> mine;
     for (const auto& [which, item] : own)
       if (which == k) mine.push_back(item);
-    std::vector<std::string_view> items;
+    std::vector<std::string_view> merged;
     for (std::string_view item : common) {
       bool replaced = false;
-      for (std::string_view m : mine) replaced = replaced || KeyOf(m) == KeyOf(item);
-      if (!replaced) items.push_back(item);
+      for (std::string_view m : mine) replaced = replaced || Slot(m) == Slot(item);
+      if (!replaced) merged.push_back(item);
     }
-    items.insert(items.end(), mine.begin(), mine.end());
-    FaultPlan plan;
-    if (!ParseFaultPlan(Join(items), plan, error)) {
-      error = "handset " + std::to_string(k) + ": " + error;
+    merged.insert(merged.end(), mine.begin(), mine.end());
+    PortPlan plan;
+    if (!ParsePortPlan(JoinFaultList(merged), plan, error)) {
+      if (count) error = "handset " + std::to_string(k) + ": " + error;
       return false;
     }
     ApplyProgramDefaults(plan);
-    set.plans.push_back(plan);
+    set.ports.push_back(std::move(plan));
   }
   out = std::move(set);
   return true;
@@ -130,6 +132,10 @@ std::string VirtualHandsetsHelp() {
          "                     above apply to every one of them\n"
          "  K:FAULT            FAULT for handset K only, in place of the same fault given\n"
          "                     for all\n"
+         "  K:FAULT@U          FAULT for the U-th handset plugged in at K only (with\n"
+         "                     cycle=, K is a port of a bench), in place of FAULT@U for\n"
+         "                     all: count=4,cycle=1000,2:ram-refuse@3 refuses the RAM type\n"
+         "                     of the 3rd handset at port 2\n"
          "example: --virtual-handset=count=4,speed=20,2:ram-refuse,3:error=5@2\n";
 }
 

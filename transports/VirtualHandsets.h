@@ -6,6 +6,9 @@
 //   count=N    N handsets (1 to MAX_VIRTUAL_HANDSETS), named virtual-1 .. virtual-N
 //   K:FAULT    FAULT for handset K only, in place of a fault of the same key
 //              given for all (e.g. "count=4,speed=20,2:ram-refuse,3:speed=5")
+// With cycle= each of them is a port of a bench that sees handset after
+// handset, and FAULT@U (PortPlan.h) is FAULT for the U-th of them: K:FAULT@U
+// for the U-th at port K only.
 // The programs' virtual handsets write at DEFAULT_FLASH_MBPS unless told
 // otherwise; a plan made in code without flash= writes at once.
 #include <cstddef>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "FaultPlan.h"
+#include "PortPlan.h"
 
 namespace morvak {
 
@@ -21,12 +25,13 @@ inline constexpr size_t MAX_VIRTUAL_HANDSETS = 64;
 
 struct VirtualHandsetSet {
   bool countGiven = false;  // count=N was given (even count=1)
-  std::vector<FaultPlan> plans;  // one per handset, at least one
+  std::vector<PortPlan> ports;  // one per handset (a port of a bench with cycle=), at least one
 };
 
 // A plan parsed from a program's fault text, with the programs' defaults in
 // place of what it does not give: the flash speed.
 void ApplyProgramDefaults(FaultPlan& plan);
+void ApplyProgramDefaults(PortPlan& plan);
 
 // False, with the reason in `error` naming the item or handset at fault, when
 // the text is not understood; `out` is then untouched. The plans have the
@@ -36,7 +41,7 @@ bool ParseVirtualHandsets(std::string_view text, VirtualHandsetSet& out, std::st
 // "virtual-1" for index 0: the port name a virtual handset goes by.
 std::string VirtualHandsetName(size_t index);
 
-// The help on count=N and K:FAULT, for --help; ends with a newline.
+// The help on count=N, K:FAULT and K:FAULT@U, for --help; ends with a newline.
 std::string VirtualHandsetsHelp();
 
 }  // namespace morvak

@@ -36,9 +36,9 @@ TEST_P(VirtualHandsetsTest, GivesEachHandsetItsFaults) {
   std::string error;
   ASSERT_TRUE(ParseVirtualHandsets(GetParam().text, set, error)) << error;
   EXPECT_EQ(set.countGiven, GetParam().countGiven);
-  ASSERT_EQ(set.plans.size(), GetParam().plans.size());
-  for (size_t i = 0; i < set.plans.size(); ++i)
-    EXPECT_EQ(set.plans[i], Plan(GetParam().plans[i])) << "handset " << i + 1 << ": " << FaultPlanText(set.plans[i]);
+  ASSERT_EQ(set.ports.size(), GetParam().plans.size());
+  for (size_t i = 0; i < set.ports.size(); ++i)
+    EXPECT_EQ(set.ports[i].plan, Plan(GetParam().plans[i])) << "handset " << i + 1 << ": " << FaultPlanText(set.ports[i].plan);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,13 +70,13 @@ class VirtualHandsetsRefusalTest : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(VirtualHandsetsRefusalTest, RefusesWithAReasonAndLeavesTheSetAlone) {
   VirtualHandsetSet set;
-  set.plans = {Plan("crc-bad=1")};
+  set.ports = {PortPlan{Plan("crc-bad=1"), {}}};
   const VirtualHandsetSet before = set;
   std::string error;
   EXPECT_FALSE(ParseVirtualHandsets(GetParam().text, set, error));
   EXPECT_NE(error.find(GetParam().says), std::string::npos) << error;
-  ASSERT_EQ(set.plans.size(), before.plans.size());
-  EXPECT_EQ(set.plans[0], before.plans[0]);
+  ASSERT_EQ(set.ports.size(), before.ports.size());
+  EXPECT_EQ(set.ports[0], before.ports[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -94,7 +94,16 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"UnknownOwnFault", "count=2,2:frobnicate", "handset 2: unknown fault"},
                       BadCase{"OwnFaultTwice", "count=2,2:crc-bad=1,2:crc-bad=2", "handset 2: fault \"crc-bad\" given twice"},
                       BadCase{"TrailingComma", "count=2,", "empty item"},
-                      BadCase{"DoubleComma", "count=2,,speed=3", "empty item"}),
+                      BadCase{"DoubleComma", "count=2,,speed=3", "empty item"},
+                      BadCase{"UnitWithoutCycle", "crc-bad=1@2", "without cycle=MS"},
+                      BadCase{"PortUnitWithoutCycle", "count=2,1:cycle=5,2:crc-bad=1@2", "handset 2: \"crc-bad=1@2\""},
+                      BadCase{"UnitZero", "cycle=5,crc-bad=1@0", "counted from 1"},
+                      BadCase{"CycleOfOneHandset", "cycle=5@2", "belongs to the port"},
+                      BadCase{"AppearOfOneHandset", "cycle=5,appear=9@2", "belongs to the port"},
+                      BadCase{"UnitFaultTwice", "count=2,cycle=5,2:crc-bad=1@3,2:crc-bad=2@3",
+                              "handset 2: @3: fault \"crc-bad\" given twice"},
+                      BadCase{"BadUnitFault", "cycle=5,crc-bad=x@2", "@2: fault \"crc-bad=x\""},
+                      BadCase{"CycleBeyondADay", "cycle=86400001", "cycle"}),
     [](const ::testing::TestParamInfo<BadCase>& p) { return std::string(p.param.name); });
 
 // The programs' virtual handsets, the console's and the window's, take a few
@@ -108,7 +117,7 @@ TEST(VirtualHandsetsTest, TheProgramsWriteTheDemoImageInAFewSeconds) {
   VirtualHandsetTransport* window = nullptr;
   const auto transport = MakeTransport(TransportChoice{true, "", ""}, error, &window);
   ASSERT_NE(window, nullptr) << error;
-  for (const FaultPlan& plan : {console.plans.front(), window->Faults()}) {
+  for (const FaultPlan& plan : {console.ports.front().plan, window->Faults()}) {
     CVirtualHandset handset(plan);
     handset.Attach();
     const auto script = handset_test::HostScript()

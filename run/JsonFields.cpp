@@ -1,0 +1,224 @@
+#include "JsonFields.h"
+
+#include <cstdint>
+#include <utility>
+
+namespace morvak {
+namespace {
+
+// Deeper nesting than any record has is refused rather than followed.
+constexpr int kMaxDepth = 32;
+
+class CJsonReader {
+ public:
+  explicit CJsonReader(std::string_view text) : m_text(text) {}
+
+  bool Object(JsonFields& out, std::string& why) {
+    Blanks();
+    if (!Take('{')) return Fail("not a JSON object", why);
+    Blanks();
+    if (Take('}')) return End(why);
+    for (;;) {
+      std::string name;
+      Blanks();
+      if (!String(name)) return Fail("a member without a quoted name", why);
+      Blanks();
+      if (!Take(':')) return Fail("no ':' after \"" + name + "\"", why);
+      JsonValue value;
+      if (!Value(value, 0)) return Fail("a value of \"" + name + "\" that is not JSON", why);
+      if (!out.emplace(std::move(name), std::move(value)).second) return Fail("a name given twice", why);
+      Blanks();
+      if (Take('}')) return End(why);
+      if (!Take(',')) return Fail("no ',' or '}' after a member", why);
+    }
+  }
+
+ private:
+  bool Fail(std::string reason, std::string& why) {
+    why = AtEnd() ? "cut off: the line ends inside the object" : std::move(reason);
+    return false;
+  }
+  bool End(std::string& why) {
+    Blanks();
+    return m_at == m_text.size() || Fail("more after the object", why);
+  }
+  bool AtEnd() const { return m_at >= m_text.size(); }
+  char Peek() const { return AtEnd() ? '\0' : m_text[m_at]; }
+  bool Take(char c) {
+    if (Peek() != c || AtEnd()) return false;
+    ++m_at;
+    return true;
+  }
+  bool Word(std::string_view word) {
+    if (m_text.substr(m_at, word.size()) != word) return false;
+    m_at += word.size();
+    return true;
+  }
+  void Blanks() {
+    while (!AtEnd() && (Peek() == ' ' || Peek() == '\t' || Peek() == '\r' || Peek() == '\n')) ++m_at;
+  }
+
+  bool Value(JsonValue& value, int depth) {
+    Blanks();
+    switch (Peek()) {
+      case '"': value.kind = JsonValue::Kind::String; return String(value.text);
+      case 't': value.kind = JsonValue::Kind::True; return Word("true");
+      case 'f': value.kind = JsonValue::Kind::False; return Word("false");
+      case 'n': value.kind = JsonValue::Kind::Null; return Word("null");
+      case '{':
+      case '[': value.kind = JsonValue::Kind::Nested; return Nested(depth + 1);
+      default: value.kind = JsonValue::Kind::Number; return Number(value.text);
+    }
+  }
+
+  // An object or array, checked and passed over.
+  bool Nested(int depth) {
+    if (depth > kMaxDepth) return false;
+    const char close = Peek() == '{' ? '}' : ']';
+    const bool object = close == '}';
+    ++m_at;
+    Blanks();
+    if (Take(close)) return true;
+    for (;;) {
+      JsonValue ignored;
+      if (object) {
+        Blanks();
+        std::string name;
+        if (!String(name)) return false;
+        Blanks();
+        if (!Take(':')) return false;
+      }
+      if (!Value(ignored, depth)) return false;
+      Blanks();
+      if (Take(close)) return true;
+      if (!Take(',')) return false;
+    }
+  }
+
+  bool Digits() {
+    const size_t start = m_at;
+    while (!AtEnd() && Peek() >= '0' && Peek() <= '9') ++m_at;
+    return m_at > start;
+  }
+
+  bool Number(std::string& out) {
+    const size_t start = m_at;
+    Take('-');
+    if (Take('0')) {
+      // no digits may follow a leading zero
+    } else if (!Digits()) {
+      return false;
+    }
+    if (Take('.') && !Digits()) return false;
+    if (Take('e') || Take('E')) {
+      if (!Take('+')) Take('-');
+      if (!Digits()) return false;
+    }
+    out = std::string(m_text.substr(start, m_at - start));
+    return true;
+  }
+
+  bool Hex4(uint32_t& out) {
+    if (m_at + 4 > m_text.size()) return false;
+    out = 0;
+    for (int i = 0; i < 4; ++i) {
+      const char c = m_text[m_at++];
+      uint32_t digit = 0;
+      if (c >= '0' && c <= '9') {
+        digit = static_cast<uint32_t>(c - '0');
+      } else if (c >= 'a' && c <= 'f') {
+        digit = static_cast<uint32_t>(c - 'a' + 10);
+      } else if (c >= 'A' && c <= 'F') {
+        digit = static_cast<uint32_t>(c - 'A' + 10);
+      } else {
+        return false;
+      }
+      out = out * 16 + digit;
+    }
+    return true;
+  }
+
+  static void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+
+  // The code point of a \u escape whose "\u" has been taken, a surrogate pair joined.
+  bool Escaped(uint32_t& cp) {
+    if (!Hex4(cp)) return false;
+    if (cp < 0xD800 || cp > 0xDFFF) return true;
+    uint32_t low = 0;
+    if (cp <= 0xDBFF && m_text.substr(m_at, 2) == "\\u") {
+      const size_t back = m_at;
+      m_at += 2;
+      if (!Hex4(low)) return false;
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        return true;
+      }
+      m_at = back;
+    }
+    cp = 0xFFFD;
+    return true;
+  }
+
+  bool String(std::string& out) {
+    if (!Take('"')) return false;
+    out.clear();
+    while (!AtEnd()) {
+      const char c = m_text[m_at++];
+      if (c == '"') return true;
+      if (static_cast<unsigned char>(c) < 0x20) return false;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (AtEnd()) return false;
+      switch (m_text[m_at++]) {
+        case '"': out += '"'; break;
+        case '\\': out += '\\'; break;
+        case '/': out += '/'; break;
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u': {
+          uint32_t cp = 0;
+          if (!Escaped(cp)) return false;
+          AppendUtf8(out, cp);
+          break;
+        }
+        default: return false;
+      }
+    }
+    return false;
+  }
+
+  std::string_view m_text;
+  size_t m_at = 0;
+};
+
+}  // namespace
+
+bool ParseJsonObject(std::string_view text, JsonFields& out, std::string& why) {
+  JsonFields fields;
+  if (!CJsonReader(text).Object(fields, why)) return false;
+  out = std::move(fields);
+  return true;
+}
+
+}  // namespace morvak

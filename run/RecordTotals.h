@@ -1,0 +1,43 @@
+#pragma once
+// The totals of run records, per port and for all: runs, passed, failed,
+// pass rate, and units (runs) per hour over the time the runs took.
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "RecordReader.h"
+
+namespace morvak {
+
+struct RecordTotals {
+  std::string port;  // "" for runs whose port is not known
+  size_t runs = 0;
+  size_t passed = 0;
+  size_t failed = 0;
+  // From the first run's start to the last run's end (a start and its
+  // elapsed seconds), over every run counted.
+  std::chrono::system_clock::time_point first;
+  std::chrono::system_clock::time_point lastEnd;
+
+  // Passed runs in percent of all; nothing without runs.
+  std::optional<double> PassRate() const;
+  // Runs per hour over the span from the first start to the last end;
+  // nothing when that span is empty.
+  std::optional<double> UnitsPerHour() const;
+
+  void Add(const RecordEntry& record);
+};
+
+struct RecordSummary {
+  std::vector<RecordTotals> ports;  // in natural order: virtual-2 before virtual-10
+  RecordTotals all;
+};
+
+RecordSummary TotalRecords(const std::vector<RecordEntry>& records);
+
+// Natural order of port names: runs of digits compare as numbers.
+bool PortBefore(const std::string& a, const std::string& b);
+
+}  // namespace morvak
