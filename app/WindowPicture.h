@@ -1,6 +1,6 @@
 #pragma once
-// A picture of the window after a run, for the project's documentation
-// (scripts/make-window-picture.sh): when the environment names a PNG file in
+// A picture of the window's own contents after a run, without any window
+// manager (the process tests look at it): when the environment names a PNG file in
 // MORVAK_WINDOW_PICTURE, the window starts a run with the image in its path
 // field as soon as it shows, saves its picture into that file once the run
 // has ended and the window has shown all of it, and closes. Nothing else
