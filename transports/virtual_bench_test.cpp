@@ -11,6 +11,7 @@
 #include "HandsetContent.h"
 #include "PortWatch.h"
 #include "VirtualHandsetTransport.h"
+#include "ProgramPlan.h"
 #include "VirtualHandsets.h"
 
 namespace morvak {
@@ -19,13 +20,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-FaultPlan Plan(const char* text) {
-  FaultPlan plan;
-  std::string error;
-  EXPECT_TRUE(ParseFaultPlan(text, plan, error)) << text << ": " << error;
-  ApplyProgramDefaults(plan);
-  return plan;
-}
+FaultPlan Plan(const char* text) { return testing::ProgramPlan(text); }
 
 std::vector<HandsetChannel> Bench(const char* text) {
   VirtualHandsetSet set;

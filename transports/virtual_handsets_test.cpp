@@ -7,20 +7,14 @@
 
 #include "TransportChoice.h"
 #include "VirtualHandsetTransport.h"
+#include "ProgramPlan.h"
 #include "VirtualHandsets.h"
 #include "handset_test_support.h"
 
 namespace morvak {
 namespace {
 
-// A plan as a program's fault text gives it: the programs' defaults applied.
-FaultPlan Plan(const char* text) {
-  FaultPlan plan;
-  std::string error;
-  EXPECT_TRUE(ParseFaultPlan(text, plan, error)) << text << ": " << error;
-  ApplyProgramDefaults(plan);
-  return plan;
-}
+FaultPlan Plan(const char* text) { return testing::ProgramPlan(text); }
 
 struct SetCase {
   const char* name;
