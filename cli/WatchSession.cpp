@@ -19,7 +19,8 @@ using Clock = std::chrono::steady_clock;
 
 // Idle ports are looked at this often: a look is an open and a close, so the
 // station costs next to no CPU while it waits, and an arrival is seen soon.
-constexpr auto kLookInterval = std::chrono::milliseconds(80);
+// A handset swapped for the next faster than this is taken for the same one.
+constexpr auto kLookInterval = std::chrono::milliseconds(50);
 // How often the ports are listed afresh for handsets on new ones (USB).
 constexpr auto kFindPortsInterval = std::chrono::seconds(1);
 // A run starts because its handset was seen; should it go away before the
