@@ -154,7 +154,11 @@ void CWatchSession::Arm(size_t index) {
   auto channel = std::make_unique<CBorrowedTransport>(*p.channel.transport);
   unit->channel = channel.get();
   unit->run->m_link.m_device.SetTransport(std::move(channel));
-  if (!Prepare(*unit->run, p.channel.port)) return;
+  if (!Prepare(*unit->run, p.channel.port)) {
+    // The run goes with its Shutdown's Interrupt, which must not reach the port.
+    unit->channel->Release();
+    return;
+  }
   p.run = m_units.size();
   unit->outcome.startedAt = std::chrono::system_clock::now();
   unit->outcome.started = unit->run->StartWorker();
