@@ -126,7 +126,10 @@ bool CWatchSession::Prepare(CConsoleRun& run, const std::string& port) {
   std::string line;
   if (run.ApplyStartSettings(m_options.eraseReserved, line)) return true;
   // Every run reads the same image and configuration: none would start.
-  Say(port, line);
+  if (port.empty())
+    std::fprintf(m_err, "morvak-cli: %s\n", line.c_str());
+  else
+    Say(port, line);
   m_refused = run.ConfigurationRefused() ? clitexts::kExitConfiguration : clitexts::kExitFailed;
   return false;
 }
