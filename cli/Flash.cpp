@@ -146,10 +146,10 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     if (const int status = CheckUsbConfiguration(configPath, port, match, err); status != 0) return status;
     if (options.watch) {
       // A station watches the ports given, or the one of Port=, or every port.
-      const bool onePort = !options.ports.empty() || (match && !match->portPath.empty() && !options.allPorts);
-      std::vector<std::string> ports = options.ports.empty() && onePort ? std::vector{match->portPath} : options.ports;
-      StationPorts station{onePort ? MakeUsbChannels(configPath, ports) : std::vector<HandsetChannel>{},
-                           onePort ? std::nullopt : match, configPath};
+      const bool fixedPorts = !options.ports.empty() || (match && !match->portPath.empty() && !options.allPorts);
+      std::vector<std::string> ports = options.ports.empty() && fixedPorts ? std::vector{match->portPath} : options.ports;
+      StationPorts station{fixedPorts ? MakeUsbChannels(configPath, ports) : std::vector<HandsetChannel>{},
+                           fixedPorts ? std::nullopt : match, configPath};
       return RunStation(options, std::move(station), directory, out, err);
     }
     std::vector<std::string> ports = options.ports;
