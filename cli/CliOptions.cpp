@@ -111,6 +111,22 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
       o.allPorts = true;
     } else if (a == "--json") {
       o.json = true;
+    } else if (a == "--watch") {
+      o.watch = true;
+    } else if (IsOption(a, "--units")) {
+      std::string value;
+      if (!TakeOption(args, i, value, error)) return std::nullopt;
+      uint64_t n = 0;
+      bool digits = !value.empty() && value.size() <= 9;
+      for (const char c : value) {
+        digits = digits && c >= '0' && c <= '9';
+        if (digits) n = n * 10 + static_cast<uint64_t>(c - '0');
+      }
+      if (!digits || n == 0) {
+        error = "--units " + value + ": not a number of runs from 1 to 999999999";
+        return std::nullopt;
+      }
+      o.units = n;
     } else if (IsOption(a, "--record")) {
       if (!TakeOption(args, i, o.record, error)) return std::nullopt;
       if (o.record.empty()) {
@@ -157,6 +173,14 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
   }
   if (o.virtualHandset && (o.allPorts || !o.ports.empty())) {
     error = "--port and --all-ports choose USB handsets; virtual ones are chosen with --virtual-handset=count=N";
+    return std::nullopt;
+  }
+  if (o.units && !o.watch) {
+    error = "--units counts the runs of --watch";
+    return std::nullopt;
+  }
+  if (o.watch && !o.recordBlocks.empty()) {
+    error = "--record-blocks records one run per handset; --watch has many";
     return std::nullopt;
   }
   if (o.allPorts && !o.ports.empty()) {

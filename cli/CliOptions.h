@@ -22,6 +22,10 @@ struct FlashOptions {
   std::optional<std::chrono::milliseconds> replyTimeout;
   // --wait-timeout: the longest wait for the handset to appear (none: no bound).
   std::optional<std::chrono::milliseconds> waitTimeout;
+  // --watch: a station, flashing every handset that appears on the ports.
+  bool watch = false;
+  // --units: the station ends once this many runs have ended (none: at Ctrl-C).
+  std::optional<uint64_t> units;
   std::string image;
 };
 

@@ -21,8 +21,13 @@ inline constexpr const char* kStoppingAll =
     "Stopping: every run ends at its next write (Ctrl-C again ends the runs waiting for a handset's answer).\n";
 inline constexpr const char* kStoppingOne =
     "Stopping: the run ends at its next write (Ctrl-C again ends it if it waits for the handset's answer).\n";
+inline constexpr const char* kStoppingStation =
+    "Stopping: no new run starts; the runs going on end as they will (Ctrl-C again stops them).\n";
 inline constexpr const char* kEndingReads =
     "Ending every run now; records and the summary follow (Ctrl-C a third time quits at once).\n";
+
+// A station's port whose handset failed, until the handset is unplugged.
+inline constexpr const char* kUnplugFailed = "failed: unplug the handset (it is not flashed again while it stays)";
 
 // Exit statuses of morvak-cli.
 inline constexpr int kExitSucceeded = 0;

@@ -46,7 +46,15 @@ constexpr CommandHelp kCommands[] = {
      "                           default 60; 0 waits without limit)\n"
      "      --wait-timeout SECONDS\n"
      "                           end the run, as a Stop would, when no handset has\n"
-     "                           appeared within SECONDS (default: wait without limit)\n",
+     "                           appeared within SECONDS (default: wait without limit)\n"
+     "      --watch              a station: flash every handset that appears on the\n"
+     "                           ports (--port, --all-ports or Port=; default every\n"
+     "                           port), each in a run of its own, in parallel; a\n"
+     "                           handset is flashed once until it is unplugged. Each\n"
+     "                           run ends with a result line (its ASIC ID) and a tally\n"
+     "                           (passed, failed, units per hour); Ctrl-C starts no\n"
+     "                           new run, lets the runs end and shows the summary\n"
+     "      --units N            end --watch once N runs have ended\n",
      true},
     {"list",
      "  list [--all]             show the USB devices with the configured ids: port path,\n"
@@ -118,9 +126,9 @@ constexpr std::string_view kEnd =
     "\n";
 
 constexpr std::string_view kExitStatus =
-    "exit status: 0 the run succeeded (every run, with several handsets), 1 it\n"
-    "failed, 2 bad usage, 78 the configuration is refused or names no handset,\n"
-    "130 ended by Ctrl-C.\n";
+    "exit status: 0 the run succeeded (every run, with several handsets; with\n"
+    "--watch, no run failed, Ctrl-C included), 1 it failed, 2 bad usage, 78 the\n"
+    "configuration is refused or names no handset, 130 ended by Ctrl-C.\n";
 
 constexpr std::string_view kRecordsExitStatus =
     "exit status of records: 0 the file was read, 1 it cannot be read, 2 bad usage.\n";

@@ -20,6 +20,7 @@
 #include "RunConfig.h"
 #include "RunPump.h"
 #include "RunRecord.h"
+#include "StationCommand.h"
 #include "TextOutput.h"
 #include "UsbDeviceList.h"
 #include "UsbProblems.h"
@@ -135,6 +136,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     }
     channels = MakeVirtualChannels(set.ports);
     several = set.countGiven;
+    if (options.watch) return RunStation(options, {std::move(channels), std::nullopt, configPath}, directory, out, err);
   } else {
     // Without ids a real handset is never found: say what to set at once
     // rather than wait for ever.
@@ -142,6 +144,14 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     const std::string port = !options.ports.empty() ? options.ports.front() : std::string();
     std::optional<UsbDeviceMatch> match;
     if (const int status = CheckUsbConfiguration(configPath, port, match, err); status != 0) return status;
+    if (options.watch) {
+      // A station watches the ports given, or the one of Port=, or every port.
+      const bool fixedPorts = !options.ports.empty() || (match && !match->portPath.empty() && !options.allPorts);
+      std::vector<std::string> ports = options.ports.empty() && fixedPorts ? std::vector{match->portPath} : options.ports;
+      StationPorts station{fixedPorts ? MakeUsbChannels(configPath, ports) : std::vector<HandsetChannel>{},
+                           fixedPorts ? std::nullopt : match, configPath};
+      return RunStation(options, std::move(station), directory, out, err);
+    }
     std::vector<std::string> ports = options.ports;
     if (options.allPorts) {
       if (const int status = FindAllPorts(configPath, match, ports, unopened, err); status != 0) return status;

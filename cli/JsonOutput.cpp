@@ -42,6 +42,13 @@ void CJsonOutput::Result(const HandsetOutcome& o) {
             .Text());
 }
 
+void CJsonOutput::Tally(const RecordTotals& tally) {
+  CJsonLine line = Event(std::chrono::system_clock::now(), std::string(), "tally");
+  line.Add("passed", static_cast<uint64_t>(tally.passed)).Add("failed", static_cast<uint64_t>(tally.failed));
+  if (const std::optional<double> rate = tally.UnitsPerHour()) line.AddFixed("units_per_hour", *rate, 1);
+  Write(line.Text());
+}
+
 void CJsonOutput::Stopping(bool endingReads) {
   Write(Event(std::chrono::system_clock::now(), std::string(), endingReads ? "reads_ended" : "stop_requested").Text());
 }

@@ -18,6 +18,7 @@ class CJsonOutput : public IRunOutput {
   void Progress(const std::string& port, const RunEvent& event) override;
   void Box(const std::string& port, const RunEvent& event) override;
   void Result(const HandsetOutcome& outcome) override;
+  void Tally(const RecordTotals& tally) override;
   void Stopping(bool endingReads) override;
   void Summary(const std::vector<HandsetOutcome>& outcomes) override;
 

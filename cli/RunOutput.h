@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "HandsetOutcome.h"
+#include "RecordTotals.h"
 #include "RunEventQueue.h"
 
 namespace morvak::cli {
@@ -31,6 +32,8 @@ class IRunOutput {
   // Every run has ended, before anything else is shown (a progress display
   // ends its lines).
   virtual void RunsEnded() {}
+  // A station's runs so far, after each Result (flash --watch).
+  virtual void Tally(const RecordTotals& /*tally*/) {}
   // Every run has ended.
   virtual void Summary(const std::vector<HandsetOutcome>& outcomes) = 0;
   // Nothing came for a while (redraws a progress bar).

@@ -38,8 +38,27 @@ void CTextOutput::Stopping(bool endingReads) {
   ClearBar();
   if (endingReads)
     std::fputs(clitexts::kEndingReads, m_err);
+  else if (m_mode.station)
+    std::fputs(clitexts::kStoppingStation, m_err);
   else
     std::fputs(m_mode.severalHandsets ? clitexts::kStoppingAll : clitexts::kStoppingOne, m_err);
+}
+
+void CTextOutput::Result(const HandsetOutcome& o) {
+  if (!m_mode.station) return;
+  ClearBar();
+  std::fprintf(m_out, "[%s] %s: ASIC ID %s, %.2f s%s%s\n", o.port.empty() ? "?" : o.port.c_str(),
+               o.succeeded ? "passed" : "FAILED", o.asicIdHex.empty() ? "-" : o.asicIdHex.c_str(), o.Seconds(),
+               o.succeeded ? "" : ": ", o.succeeded ? "" : o.lastLine.c_str());
+  std::fflush(m_out);
+}
+
+void CTextOutput::Tally(const RecordTotals& tally) {
+  const std::optional<double> rate = tally.UnitsPerHour();
+  char perHour[32] = "-";
+  if (rate) std::snprintf(perHour, sizeof perHour, "%.1f", *rate);
+  std::fprintf(m_out, "tally: %zu passed, %zu failed, %s units per hour\n", tally.passed, tally.failed, perHour);
+  std::fflush(m_out);
 }
 
 void CTextOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {

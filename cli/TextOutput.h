@@ -14,6 +14,9 @@ struct TextOutputMode {
   bool severalHandsets = false;  // prefix lines with the port, end with the summary
   CProgressBar* bar = nullptr;   // null: none
   bool waitOnBoxes = false;      // an operator at a terminal confirms message boxes
+  // A station (flash --watch): a result line per run with its ASIC ID and a
+  // tally after it; the first Ctrl-C only stops new runs.
+  bool station = false;
 };
 
 class CTextOutput : public IRunOutput {
@@ -24,7 +27,8 @@ class CTextOutput : public IRunOutput {
   void Progress(const std::string& port, const RunEvent& event) override;
   void Box(const std::string& port, const RunEvent& event) override;
   void HandsetEnded(size_t handset) override;
-  void Result(const HandsetOutcome&) override {}
+  void Result(const HandsetOutcome& outcome) override;
+  void Tally(const RecordTotals& tally) override;
   void Stopping(bool endingReads) override;
   void Summary(const std::vector<HandsetOutcome>& outcomes) override;
   void Idle() override;

@@ -4,6 +4,7 @@
 // each emulated device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sys/stat.h>
 
@@ -264,6 +265,46 @@ TEST_F(UsbFlashTest, PortOfTheConfigurationPicksTheHandsetAndTheRecordNamesIt) {
   EXPECT_TRUE(Contains(output, "\"port\":\"1-4\",\"event\":\"result\",\"result\":\"succeeded\"")) << output;
   EXPECT_TRUE(Contains(ReadAll(program.Path("records.jsonl")), "\"port\":\"1-4\",\"asic_id\":\""));
 }
+
+// A station over USB: the ports it watches, each handset there flashed once
+// (they stay plugged in: --units ends the session).
+struct StationCase {
+  const char* name;
+  std::vector<std::string> ports;  // --port; none: every port
+  uint64_t units;
+  std::vector<uint8_t> flashed;  // of the handsets on ports 1-2 and 1-3
+};
+
+class UsbStationTest : public UsbFlashTest, public ::testing::WithParamInterface<StationCase> {};
+
+TEST_P(UsbStationTest, FlashesEachHandsetOnTheWatchedPortsOnce) {
+  const StationCase& c = GetParam();
+  EmulatedUsbDevice* handsets[] = {PlugHandset(2), PlugHandset(3)};
+  ASSERT_TRUE(handsets[0] && handsets[1]);
+  cli::FlashOptions options;
+  options.watch = true;
+  options.units = c.units;
+  options.ports = c.ports;
+  std::string output;
+  ASSERT_EQ(Flash(options, output), 0) << output;
+  for (uint8_t port = 2; port <= 3; ++port) {
+    EmulatedUsbDevice* handset = handsets[port - 2];
+    const std::string prefix = "[1-" + std::to_string(port) + "] passed: ASIC ID ";
+    if (std::find(c.flashed.begin(), c.flashed.end(), port) != c.flashed.end()) {
+      ExpectWholeImage(BlocksOf(handset), ExpectedBlocks());
+      EXPECT_TRUE(Contains(output, prefix)) << output;
+    } else {
+      EXPECT_EQ(handset->Claims(), 0) << port;
+      EXPECT_FALSE(Contains(output, prefix)) << output;
+    }
+  }
+  EXPECT_TRUE(Contains(output, "tally: " + std::to_string(c.units) + " passed, 0 failed")) << output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, UsbStationTest,
+                         ::testing::Values(StationCase{"EveryPort", {}, 2, {2, 3}},
+                                           StationCase{"GivenPort", {"1-3"}, 1, {3}}),
+                         [](const ::testing::TestParamInfo<StationCase>& p) { return std::string(p.param.name); });
 
 TEST_F(UsbFlashTest, APortThatIsNoPortPathIsSaidNotWaitedOn) {
   EmulatedUsbDevice* device = PlugHandset(2);
