@@ -11,36 +11,40 @@ void CRunPump::Add(CConsoleRun& run, HandsetOutcome& outcome, std::function<std:
   m_handsets.push_back({&run, &outcome, std::move(port)});
 }
 
-void CRunPump::Handle(RunEvent& event) {
-  if (event.handset >= m_handsets.size()) return;
-  Handset& h = m_handsets[event.handset];
-  HandsetOutcome& o = *h.outcome;
+bool ApplyRunEvent(RunEvent& event, HandsetOutcome& o, IRunOutput& output) {
   switch (event.kind) {
     case RunEvent::kLine:
       o.lastLine = event.text;
-      m_output.Line(o.port, event);
+      output.Line(o.port, event);
       break;
     case RunEvent::kProgressRange:
     case RunEvent::kProgressPosition:
-      m_output.Progress(o.port, event);
+      output.Progress(o.port, event);
       break;
     case RunEvent::kOutcome:
       o.succeeded = event.succeeded;
       o.endedAt = event.time;
       break;
     case RunEvent::kBox:
-      m_output.Box(o.port, event);
+      output.Box(o.port, event);
       event.closed->set_value();
       break;
-    case RunEvent::kFinished:
-      // The worker's last act: everything it wrote is ours to read now.
-      h.finished = true;
-      o.asicIdHex = AsicIdHex(*h.run);
-      if (h.port) o.port = h.port();
-      m_output.HandsetEnded(event.handset);
-      m_output.Result(o);
-      break;
+    case RunEvent::kFinished: return true;
   }
+  return false;
+}
+
+void CRunPump::Handle(RunEvent& event) {
+  if (event.handset >= m_handsets.size()) return;
+  Handset& h = m_handsets[event.handset];
+  HandsetOutcome& o = *h.outcome;
+  if (!ApplyRunEvent(event, o, m_output)) return;
+  // The worker's last act: everything it wrote is ours to read now.
+  h.finished = true;
+  o.asicIdHex = AsicIdHex(*h.run);
+  if (h.port) o.port = h.port();
+  m_output.HandsetEnded(event.handset);
+  m_output.Result(o);
 }
 
 void CRunPump::Run() {

@@ -13,6 +13,10 @@
 
 namespace morvak::cli {
 
+// Takes one event of a run into its outcome and the output, as every console
+// command does; true for kFinished, which the caller acts on itself.
+bool ApplyRunEvent(RunEvent& event, HandsetOutcome& outcome, IRunOutput& output);
+
 class CRunPump {
  public:
   CRunPump(CRunEventQueue& events, IRunOutput& output) : m_events(events), m_output(output) {}

@@ -10,6 +10,7 @@
 #include "PortWatch.h"
 #include "RecordTotals.h"
 #include "RunEventQueue.h"
+#include "RunPump.h"
 #include "RunRecord.h"
 
 namespace morvak::cli {
@@ -171,29 +172,7 @@ void CWatchSession::Arm(size_t index) {
 
 void CWatchSession::Handle(RunEvent& event) {
   if (event.handset >= m_units.size()) return;
-  Unit& u = *m_units[event.handset];
-  HandsetOutcome& o = u.outcome;
-  switch (event.kind) {
-    case RunEvent::kLine:
-      o.lastLine = event.text;
-      m_output.Line(o.port, event);
-      break;
-    case RunEvent::kProgressRange:
-    case RunEvent::kProgressPosition:
-      m_output.Progress(o.port, event);
-      break;
-    case RunEvent::kOutcome:
-      o.succeeded = event.succeeded;
-      o.endedAt = event.time;
-      break;
-    case RunEvent::kBox:
-      m_output.Box(o.port, event);
-      event.closed->set_value();
-      break;
-    case RunEvent::kFinished:
-      Ended(event.handset);
-      break;
-  }
+  if (ApplyRunEvent(event, m_units[event.handset]->outcome, m_output)) Ended(event.handset);
 }
 
 void CWatchSession::Ended(size_t index) {
