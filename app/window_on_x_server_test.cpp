@@ -38,7 +38,7 @@ bool PollUntil(const std::function<bool()>& condition, Clock::duration timeout) 
   return true;
 }
 
-QString MissingTools() {
+[[maybe_unused]] QString MissingTools() {
   QStringList missing;
   for (const char* tool : {"Xvfb", "openbox", "xdotool"})
     if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) missing << QString::fromLatin1(tool);
