@@ -65,7 +65,9 @@ TEST_P(HungRun, StopRefusesWritesButLeavesAPendingReadAlone) {
   const std::vector<std::string> before = LogLines();
   const auto stopped = Clock::now();
   Click(IDC_STOP_FLASHING);
-  EXPECT_EQ(dlg->m_link.m_bCancelWait.load(), 1);
+  // The wait for the handset takes the cancel request back when it sees it, so
+  // only a run blocked in a read is sure to show the flag still set.
+  if (GetParam().blocksInARead) EXPECT_EQ(dlg->m_link.m_bCancelWait.load(), 1);
   EXPECT_EQ(dlg->m_link.m_device.m_bAbort.load(), 1) << "every later write fails";
   EXPECT_TRUE(Enabled(IDC_START_FLASHING)) << "Start is given back at once";
   EXPECT_FALSE(Enabled(IDC_STOP_FLASHING));
@@ -73,6 +75,7 @@ TEST_P(HungRun, StopRefusesWritesButLeavesAPendingReadAlone) {
   if (!GetParam().blocksInARead) {
     // The wait for the handset ends: the run fails with the loader's line.
     ASSERT_TRUE(WaitRunEnded(3000));
+    EXPECT_EQ(dlg->m_link.m_bCancelWait.load(), 0) << "the wait took the request";
     RecordProperty("stop_to_end_ms", std::to_string(MsSince(stopped)));
     EXPECT_LT(MsSince(stopped), 1000.0);
     EXPECT_EQ(TopLine(), Format(texts::kDownloadFileToDeviceFailed, dir.Path("file/2ND.nb0").c_str()));
