@@ -26,9 +26,6 @@ inline constexpr const char* kStoppingStation =
 inline constexpr const char* kEndingReads =
     "Ending every run now; records and the summary follow (Ctrl-C a third time quits at once).\n";
 
-// A station's port whose handset failed, until the handset is unplugged.
-inline constexpr const char* kUnplugFailed = "failed: unplug the handset (it is not flashed again while it stays)";
-
 // Exit statuses of morvak-cli.
 inline constexpr int kExitSucceeded = 0;
 inline constexpr int kExitFailed = 1;

@@ -10,7 +10,7 @@
 
 #include "BlockSummary.h"
 #include "CliTexts.h"
-#include "ConsoleRun.h"
+#include "QueuedRun.h"
 #include "CountingTransport.h"
 #include "HandsetChannels.h"
 #include "Interrupt.h"
@@ -175,9 +175,9 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   CRunEventQueue events;
   CRunPump pump(events, *output);
   std::vector<HandsetOutcome> outcomes(count);
-  std::vector<std::unique_ptr<CConsoleRun>> runs;
+  std::vector<std::unique_ptr<CQueuedRun>> runs;
   for (size_t i = 0; i < count; ++i) {
-    auto run = std::make_unique<CConsoleRun>(&events, i);
+    auto run = std::make_unique<CQueuedRun>(&events, i);
     run->m_strModuleDirectory = directory;
     auto counting = std::make_unique<CCountingTransport>(std::move(channels[i].transport));
     if (bar) bar->AddHandset(several ? channels[i].port : std::string(), &counting->BytesWritten());

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <memory>
 
-#include "ConsoleRun.h"
+#include "QueuedRun.h"
 #include "ImageFormat.h"
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
@@ -38,7 +38,7 @@ void PrintRecords(std::FILE* out, const std::string& path, uint32_t offset) {
 }  // namespace
 
 int RunInspect(const InspectOptions& options, std::FILE* out) {
-  CConsoleRun run;
+  CQueuedRun run;
   run.m_strImagePath = options.image;
   run.m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
   std::string line;

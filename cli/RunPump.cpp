@@ -7,31 +7,8 @@
 
 namespace morvak::cli {
 
-void CRunPump::Add(CConsoleRun& run, HandsetOutcome& outcome, std::function<std::string()> port) {
+void CRunPump::Add(CQueuedRun& run, HandsetOutcome& outcome, std::function<std::string()> port) {
   m_handsets.push_back({&run, &outcome, std::move(port)});
-}
-
-bool ApplyRunEvent(RunEvent& event, HandsetOutcome& o, IRunOutput& output) {
-  switch (event.kind) {
-    case RunEvent::kLine:
-      o.lastLine = event.text;
-      output.Line(o.port, event);
-      break;
-    case RunEvent::kProgressRange:
-    case RunEvent::kProgressPosition:
-      output.Progress(o.port, event);
-      break;
-    case RunEvent::kOutcome:
-      o.succeeded = event.succeeded;
-      o.endedAt = event.time;
-      break;
-    case RunEvent::kBox:
-      output.Box(o.port, event);
-      event.closed->set_value();
-      break;
-    case RunEvent::kFinished: return true;
-  }
-  return false;
 }
 
 void CRunPump::Handle(RunEvent& event) {

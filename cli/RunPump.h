@@ -6,16 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ConsoleRun.h"
+#include "QueuedRun.h"
 #include "HandsetOutcome.h"
 #include "RunEventQueue.h"
 #include "RunOutput.h"
 
 namespace morvak::cli {
-
-// Takes one event of a run into its outcome and the output, as every console
-// command does; true for kFinished, which the caller acts on itself.
-bool ApplyRunEvent(RunEvent& event, HandsetOutcome& outcome, IRunOutput& output);
 
 class CRunPump {
  public:
@@ -23,7 +19,7 @@ class CRunPump {
 
   // A run whose events carry handset number Count() (the next one); `port`
   // tells the handset's port once its run has ended.
-  void Add(CConsoleRun& run, HandsetOutcome& outcome, std::function<std::string()> port);
+  void Add(CQueuedRun& run, HandsetOutcome& outcome, std::function<std::string()> port);
   size_t Count() const { return m_handsets.size(); }
 
   // Serves the runs whose workers were started (outcome.started) until every
@@ -32,7 +28,7 @@ class CRunPump {
 
  private:
   struct Handset {
-    CConsoleRun* run;
+    CQueuedRun* run;
     HandsetOutcome* outcome;
     std::function<std::string()> port;
     bool finished = false;

@@ -2,6 +2,7 @@
 
 #include "CliTexts.h"
 #include "Interrupt.h"
+#include "SummaryTable.h"
 
 namespace morvak::cli {
 

@@ -1,10 +1,7 @@
 #pragma once
-// The console as a station (flash --watch): every handset that appears on a
-// watched port gets a run of its own, in parallel with the other ports'. A
-// port whose run has ended waits until its handset is unplugged, so that a
-// handset left there is flashed once only. The first Ctrl-C starts no new
-// run and lets those going on end; the second stops them and ends their
-// reads.
+// The console as a station (flash --watch), its stop requests Ctrl-C: the
+// first starts no new run and lets those going on end; the second stops them
+// and ends their reads.
 #include <cstdio>
 #include <functional>
 #include <string>

@@ -9,9 +9,9 @@
 
 #include "CapturedStream.h"
 #include "CliTexts.h"
-#include "ConsoleRun.h"
+#include "QueuedRun.h"
 #include "Frame.h"
-#include "HandsetOutcome.h"
+#include "SummaryTable.h"
 #include "JsonOutput.h"
 #include "ScriptedTransport.h"
 #include "TextOutput.h"
@@ -36,7 +36,7 @@ std::deque<RunEvent> ReportEvents(CRunEventQueue& events, const std::vector<std:
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_RANGE, 9, 0});
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_PROGRESS, 3, 0});
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_ACK, 0, 0});
-  CConsoleRun run(&events, 0);
+  CQueuedRun run(&events, 0);
   run.m_link.m_device.SetTransport(std::move(transport));
   EXPECT_EQ(run.m_link.m_device.Open(), OPEN_CONNECTED);
   EXPECT_EQ(run.m_link.WaitReport(), 1);

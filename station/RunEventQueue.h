@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-namespace morvak::cli {
+namespace morvak {
 
 struct RunEvent {
   // One per event of the run (see IRunEvents), and kFinished: the worker has
@@ -43,4 +43,4 @@ class CRunEventQueue {
   std::deque<RunEvent> m_events;
 };
 
-}  // namespace morvak::cli
+}  // namespace morvak

@@ -1,6 +1,6 @@
 #include "RunEventQueue.h"
 
-namespace morvak::cli {
+namespace morvak {
 
 void CRunEventQueue::Post(RunEvent event) {
   event.time = std::chrono::system_clock::now();
@@ -30,4 +30,4 @@ std::deque<RunEvent> CRunEventQueue::Take(std::chrono::milliseconds wait) {
   return events;
 }
 
-}  // namespace morvak::cli
+}  // namespace morvak

@@ -1,8 +1,9 @@
 #pragma once
-// How a console command shows its runs: status lines as text (CTextOutput)
-// or JSON lines (CJsonOutput). Called on the main thread only, in the order
-// the runs posted.
+// How a front end shows its runs: the console as text or JSON lines, the
+// station window as tiles. Called on one thread only (the one that takes the
+// run events), in the order the runs posted.
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,17 @@
 #include "RecordTotals.h"
 #include "RunEventQueue.h"
 
-namespace morvak::cli {
+namespace morvak {
+
+// Where a station's port stands.
+enum class PortState {
+  Waiting,   // no handset, or one about to be flashed
+  Flashing,
+  Passed,    // the handset that passed is still plugged in
+  Failed,    // the handset that failed is still plugged in
+  Unusable,  // no access, busy, no ids configured
+  Closed,    // the port's channel was interrupted: it is watched no more
+};
 
 class IRunOutput {
  public:
@@ -38,6 +49,18 @@ class IRunOutput {
   virtual void Summary(const std::vector<HandsetOutcome>& outcomes) = 0;
   // Nothing came for a while (redraws a progress bar).
   virtual void Idle() {}
+
+  // A station's port has gone into `state`; `detail` is what the operator
+  // can mend when it is Unusable, else "".
+  virtual void PortChanged(const std::string& /*port*/, PortState /*state*/, const std::string& /*detail*/) {}
+  // A station's run on `port` has sent `sent` image payload bytes of `total`
+  // (about every 50 ms while it sends).
+  virtual void Payload(const std::string& /*port*/, uint64_t /*sent*/, uint64_t /*total*/) {}
 };
 
-}  // namespace morvak::cli
+// Takes one event of a run into its outcome and the output, as every front
+// end that queues its runs' events does; true for kFinished, which the caller
+// acts on itself (the worker has returned).
+bool ApplyRunEvent(RunEvent& event, HandsetOutcome& outcome, IRunOutput& output);
+
+}  // namespace morvak

@@ -1,10 +1,10 @@
 #pragma once
-// How one handset of a console command fared, and the summary table of all.
+// How one handset's run fared, as a front end shows it and a station tallies it.
 #include <chrono>
 #include <string>
 #include <vector>
 
-namespace morvak::cli {
+namespace morvak {
 
 struct HandsetOutcome {
   std::string port;       // empty: the first matching USB handset, port not known
@@ -21,8 +21,4 @@ struct HandsetOutcome {
 // The ASIC ID as the table shows it: its first and last four bytes ("-" for none).
 std::string ShortAsicId(const std::string& hex);
 
-// A plain table, one row per handset in the order given, then a line with the
-// counts; every line ends with a line feed.
-std::string FormatSummaryTable(const std::vector<HandsetOutcome>& outcomes);
-
-}  // namespace morvak::cli
+}  // namespace morvak
