@@ -67,7 +67,9 @@ TEST_P(HungRun, StopRefusesWritesButLeavesAPendingReadAlone) {
   Click(IDC_STOP_FLASHING);
   // The wait for the handset takes the cancel request back when it sees it, so
   // only a run blocked in a read is sure to show the flag still set.
-  if (GetParam().blocksInARead) EXPECT_EQ(dlg->m_link.m_bCancelWait.load(), 1);
+  if (GetParam().blocksInARead) {
+    EXPECT_EQ(dlg->m_link.m_bCancelWait.load(), 1);
+  }
   EXPECT_EQ(dlg->m_link.m_device.m_bAbort.load(), 1) << "every later write fails";
   EXPECT_TRUE(Enabled(IDC_START_FLASHING)) << "Start is given back at once";
   EXPECT_FALSE(Enabled(IDC_STOP_FLASHING));
