@@ -124,6 +124,8 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
       environment.moduleDirectory.empty() ? GetModuleDirectory() : environment.moduleDirectory;
   const std::string configPath = ModuleRelativePath(directory, kConfigFileName);
 
+  if (options.watch) return RunStation(options, configPath, directory, out, err);
+
   std::vector<HandsetChannel> channels;
   std::vector<HandsetOutcome> unopened;
   bool several = false;
@@ -136,7 +138,6 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     }
     channels = MakeVirtualChannels(set.ports);
     several = set.countGiven;
-    if (options.watch) return RunStation(options, {std::move(channels), std::nullopt, configPath}, directory, out, err);
   } else {
     // Without ids a real handset is never found: say what to set at once
     // rather than wait for ever.
@@ -144,14 +145,6 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     const std::string port = !options.ports.empty() ? options.ports.front() : std::string();
     std::optional<UsbDeviceMatch> match;
     if (const int status = CheckUsbConfiguration(configPath, port, match, err); status != 0) return status;
-    if (options.watch) {
-      // A station watches the ports given, or the one of Port=, or every port.
-      const bool fixedPorts = !options.ports.empty() || (match && !match->portPath.empty() && !options.allPorts);
-      std::vector<std::string> ports = options.ports.empty() && fixedPorts ? std::vector{match->portPath} : options.ports;
-      StationPorts station{fixedPorts ? MakeUsbChannels(configPath, ports) : std::vector<HandsetChannel>{},
-                           fixedPorts ? std::nullopt : match, configPath};
-      return RunStation(options, std::move(station), directory, out, err);
-    }
     std::vector<std::string> ports = options.ports;
     if (options.allPorts) {
       if (const int status = FindAllPorts(configPath, match, ports, unopened, err); status != 0) return status;

@@ -1,26 +1,19 @@
 #pragma once
-// flash --watch: the ports the station watches and how it shows its runs.
+// flash --watch: the console as a station. Ctrl-C is its stop request: the
+// first starts no new run and lets those going on end; the second stops them
+// and ends their reads.
 #include <cstdio>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "CliOptions.h"
-#include "HandsetChannels.h"
-#include "UsbDeviceMatch.h"
 
 namespace morvak::cli {
 
-struct StationPorts {
-  // Virtual handsets, or the USB ports of --port or Port=.
-  std::vector<HandsetChannel> channels;
-  // Set: every port where a handset with these ids appears is watched too.
-  std::optional<UsbDeviceMatch> everyPort;
-  std::string configPath;
-};
-
-// The station's exit status (see RunWatchSession).
-int RunStation(const FlashOptions& options, StationPorts ports, const std::string& moduleDirectory, std::FILE* out,
-               std::FILE* err);
+// Runs the station on the ports of --virtual-handset, --port, Port= or every
+// port until --units runs have ended or Ctrl-C, then shows the summary. 0
+// when no run failed, 1 when one did (or a record could not be written), 2 on
+// faults the bench's text has, 78 when the configuration is refused.
+int RunStation(const FlashOptions& options, const std::string& configPath, const std::string& moduleDirectory,
+               std::FILE* out, std::FILE* err);
 
 }  // namespace morvak::cli
