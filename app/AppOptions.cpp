@@ -26,6 +26,12 @@ struct AppCommandLine {
       Added(parser, QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
                                        QStringLiteral("Displays this help, the virtual handset's faults included.")));
   QCommandLineOption version = parser.addVersionOption();
+  QCommandLineOption station = Added(
+      parser, QCommandLineOption(QStringLiteral("station"),
+                                 QStringLiteral("Opens the station window: every handset plugged into a watched port "
+                                                "is flashed, one after another, each port shown as a tile. With "
+                                                "--virtual-handset=count=N,cycle=MS a virtual bench stands for the "
+                                                "ports.")));
   QCommandLineOption virtualHandset = Added(
       parser, QCommandLineOption(QStringLiteral("virtual-handset"),
                                  QStringLiteral("Flashes into the built-in virtual handset instead of USB, to try the "
@@ -74,6 +80,7 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args, 
   const bool parsed = line.parser.parse(arguments);
   o.help = line.parser.isSet(line.help);
   o.version = line.parser.isSet(line.version);
+  o.station = line.parser.isSet(line.station);
   o.virtualHandset = line.parser.isSet(line.virtualHandset);
   if (othersAllowed) return o;
   if (!parsed) {
@@ -100,7 +107,7 @@ std::string AppUsageText() {
   // not exist yet when help is answered: the usage line is our own.
   const QString text = AppCommandLine().parser.helpText();
   const QString afterUsage = text.mid(text.indexOf(QLatin1Char('\n')) + 1);
-  return "Usage: morvak [--virtual-handset[=FAULTS]] [IMAGE]\n" + afterUsage.toStdString() + "\n" + FaultPlanHelp();
+  return "Usage: morvak [--station] [--virtual-handset[=FAULTS]] [IMAGE]\n" + afterUsage.toStdString() + "\n" + FaultPlanHelp();
 }
 
 std::string AppVersionText() { return std::string("morvak ") + kVersion + "\n"; }

@@ -1,6 +1,7 @@
 #pragma once
-// The window program's command line: morvak [--virtual-handset[=FAULTS]]
-// [IMAGE], --help and --version, read with Qt's command-line parser.
+// The window program's command line: morvak [--station]
+// [--virtual-handset[=FAULTS]] [IMAGE], --help and --version, read with Qt's
+// command-line parser.
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ namespace morvak {
 struct AppOptions {
   bool help = false;
   bool version = false;
+  bool station = false;  // the station window instead of the main window
   bool virtualHandset = false;
   std::string faults;                // the virtual handset's fault text
   std::optional<std::string> image;  // IMAGE, as given

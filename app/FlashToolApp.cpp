@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "AppOptions.h"
+#include "AppResources.h"
 #include "ApplicationLook.h"
 #include "FlashToolDlg.h"
 #include "FlashToolDlgTemplate.h"
 #include "ModuleDirectory.h"
 #include "RunConfig.h"
+#include "StationWindow.h"
 #include "TransportChoice.h"
 #include "WindowPicture.h"
 
@@ -56,6 +58,8 @@ bool CFlashToolApp::InitInstance() {
   const std::optional<AppOptions> options = ParseAppOptions({m_argv + 1, m_argv + m_argc}, error);
   if (!options) return UsageError(error, m_exitCode);
 
+  if (options->station) return RunStationWindow(*options);
+
   CFlashToolDlg dialog;
   TransportChoice choice;
   choice.virtualHandset = options->virtualHandset;
@@ -77,6 +81,19 @@ bool CFlashToolApp::InitInstance() {
   }
   // The dialog's result does not matter: every way of closing ends the program.
   dialog.DoModal();
+  return false;
+}
+
+bool CFlashToolApp::RunStationWindow(const AppOptions& options) {
+  StationWindowOptions station;
+  station.virtualHandsets = options.virtualHandset;
+  station.faults = options.faults;
+  station.moduleDirectory = GetModuleDirectory();
+  StationWindow window(station);
+  window.setWindowIcon(LoadAppIcon());
+  if (options.image) window.ChooseImage(*options.image);
+  window.show();
+  m_exitCode = m_app->exec();
   return false;
 }
 

@@ -7,6 +7,8 @@
 
 namespace morvak {
 
+struct AppOptions;
+
 class CFlashToolApp {
  public:
   CFlashToolApp(int& argc, char** argv);
@@ -23,6 +25,8 @@ class CFlashToolApp {
   // toolkit starts, so that they need no display.
   bool InitInstance();
   int ExitInstance();
+  // The station window instead of the main window, until it closes.
+  bool RunStationWindow(const AppOptions& options);
 
  private:
   int& m_argc;

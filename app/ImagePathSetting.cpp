@@ -10,14 +10,14 @@ QSettings Profile() { return QSettings(QSettings::IniFormat, QSettings::UserScop
 
 }  // namespace
 
-std::string ReadImagePathSetting() {
-  const QString value = Profile().value(QString::fromLatin1(kImagePathKey)).toString();
+std::string ReadImagePathSetting(const char* key) {
+  const QString value = Profile().value(QString::fromLatin1(key)).toString();
   const QByteArray bytes = QFile::encodeName(value);
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-void WriteImagePathSetting(const std::string& path) {
-  Profile().setValue(QString::fromLatin1(kImagePathKey),
+void WriteImagePathSetting(const std::string& path, const char* key) {
+  Profile().setValue(QString::fromLatin1(key),
                    QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
 }
 

@@ -9,9 +9,9 @@ namespace morvak {
 inline constexpr const char* kProfileName = "Morvak";
 inline constexpr const char* kImagePathKey = "LURRA_lg/ImageFilePath";
 
-// Empty when the file or the entry is missing.
-std::string ReadImagePathSetting();
+// Empty when the file or the entry is missing. `key` is "SECTION/ENTRY".
+std::string ReadImagePathSetting(const char* key = kImagePathKey);
 // A failed write is not reported.
-void WriteImagePathSetting(const std::string& path);
+void WriteImagePathSetting(const std::string& path, const char* key = kImagePathKey);
 
 }  // namespace morvak

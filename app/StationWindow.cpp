@@ -1,0 +1,338 @@
+#include "StationWindow.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "BrowseFilter.h"
+#include "DroppedFile.h"
+#include "FlashToolDlgTemplate.h"
+#include "ImagePathSetting.h"
+#include "ModuleDirectory.h"
+#include "OpenFileDialog.h"
+#include "RunConfig.h"
+#include "RunRecord.h"
+#include "StationPorts.h"
+#include "StationTile.h"
+#include "StationWindowTexts.h"
+
+namespace morvak {
+namespace {
+
+// Tiles per row of the grid: four ports make a square.
+constexpr int kTileColumns = 2;
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Latin(const char* s) { return QString::fromLatin1(s); }
+
+// The station's reports, taken on its thread and handed to the window's.
+// Nothing here waits for the window: a run's message box is shown as its
+// tile's line (a bench has no one to answer a box per unit), so the station
+// never blocks on the window, and the window may join the station's thread
+// at any time.
+class WindowOutput : public IRunOutput {
+ public:
+  explicit WindowOutput(StationWindow& window) : m_window(window) {}
+
+  void Line(const std::string& port, const RunEvent& event) override {
+    Post([port, text = event.text](StationWindow& w) { w.OnLine(port, text); });
+  }
+  void Progress(const std::string&, const RunEvent&) override {}
+  void Box(const std::string& port, const RunEvent& event) override { Line(port, event); }
+  void Result(const HandsetOutcome& outcome) override {
+    Post([outcome](StationWindow& w) { w.OnResult(outcome); });
+  }
+  void Stopping(bool) override {}
+  void Tally(const RecordTotals& tally) override {
+    Post([tally](StationWindow& w) { w.OnTally(tally); });
+  }
+  void Summary(const std::vector<HandsetOutcome>&) override {}
+  void PortChanged(const std::string& port, PortState state, const std::string& detail) override {
+    Post([port, state, detail](StationWindow& w) { w.OnPortChanged(port, state, detail); });
+  }
+  void Payload(const std::string& port, uint64_t sent, uint64_t total) override {
+    Post([port, sent, total](StationWindow& w) { w.OnPayload(port, sent, total); });
+  }
+
+  template <typename F>
+  void Post(F f) {
+    StationWindow* window = &m_window;
+    QMetaObject::invokeMethod(window, [window, f = std::move(f)] { f(*window); }, Qt::QueuedConnection);
+  }
+
+ private:
+  StationWindow& m_window;
+};
+
+}  // namespace
+
+StationWindow::StationWindow(StationWindowOptions options, QWidget* parent)
+    : QWidget(parent),
+      m_options(std::move(options)),
+      m_path(new QLineEdit(this)),
+      m_browse(new QPushButton(Latin(texts::kStationBrowse), this)),
+      m_nand(new QRadioButton(Latin(texts::kStationNand), this)),
+      m_oneNand(new QRadioButton(Latin(texts::kStationOneNand), this)),
+      m_eraseReserved(new QCheckBox(Latin(texts::kStationEraseReserved), this)),
+      m_start(new QPushButton(Latin(texts::kStartStation), this)),
+      m_stop(new QPushButton(Latin(texts::kStopStation), this)),
+      m_tileArea(new QWidget),
+      m_grid(new QGridLayout(m_tileArea)),
+      m_status(new QLabel(this)),
+      m_tally(new QLabel(this)) {
+  setWindowTitle(Latin(texts::kStationCaption) + (m_options.virtualHandsets ? Latin(kVirtualHandsetCaption) : QString()));
+  setAcceptDrops(true);
+  m_path->setReadOnly(true);
+  m_nand->setChecked(true);
+  m_stop->setEnabled(false);
+  m_status->setWordWrap(true);
+
+  auto* image = new QHBoxLayout;
+  image->addWidget(new QLabel(Latin(texts::kStationImageLabel), this));
+  image->addWidget(m_path, 1);
+  image->addWidget(m_browse);
+  auto* choices = new QHBoxLayout;
+  choices->addWidget(m_nand);
+  choices->addWidget(m_oneNand);
+  choices->addSpacing(16);
+  choices->addWidget(m_eraseReserved);
+  choices->addStretch(1);
+  choices->addWidget(m_start);
+  choices->addWidget(m_stop);
+  m_grid->setAlignment(Qt::AlignTop);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidget(m_tileArea);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(image);
+  layout->addLayout(choices);
+  layout->addWidget(scroll, 1);
+  layout->addWidget(m_status);
+  layout->addWidget(m_tally);
+  resize(680, 520);
+
+  QObject::connect(m_browse, &QPushButton::clicked, this, [this] { Browse(); });
+  QObject::connect(m_start, &QPushButton::clicked, this, [this] { StartStation(); });
+  QObject::connect(m_stop, &QPushButton::clicked, this, [this] { StopStation(); });
+
+  const std::string remembered = ReadImagePathSetting(kStationImagePathKey);
+  if (!remembered.empty()) {
+    m_imagePath = remembered;
+    m_path->setText(Text(remembered));
+    m_path->setToolTip(Text(remembered));
+    m_path->setCursorPosition(static_cast<int>(m_path->text().size()));
+  }
+  SetStatus(texts::kStationIdle);
+  OnTally(RecordTotals{});
+}
+
+StationWindow::~StationWindow() { EndStation(); }
+
+std::string StationWindow::StatusText() const { return m_status->text().toStdString(); }
+std::string StationWindow::TallyText() const { return m_tally->text().toStdString(); }
+
+StationTile* StationWindow::Tile(const std::string& port) const {
+  const auto it = m_tileOf.find(port);
+  return it == m_tileOf.end() ? nullptr : it->second;
+}
+
+void StationWindow::SetStatus(const std::string& text) { m_status->setText(Text(text)); }
+
+void StationWindow::ChooseImage(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(path, error);
+  const DropChoice choice = ChooseDroppedFile({error ? path : full.string()});
+  if (!choice.taken) {
+    if (!choice.line.empty()) SetStatus(choice.line);
+    return;
+  }
+  m_imagePath = choice.path;
+  m_path->setText(Text(m_imagePath));
+  m_path->setToolTip(Text(m_imagePath));
+  m_path->setCursorPosition(static_cast<int>(m_path->text().size()));
+  WriteImagePathSetting(m_imagePath, kStationImagePathKey);
+}
+
+void StationWindow::Browse() {
+  if (const auto path = ChooseFileToOpen(this, BrowseFilter(ReadDownloadRaw(m_options.moduleDirectory))))
+    ChooseImage(*path);
+}
+
+void StationWindow::SetControlsForRun(bool running) {
+  for (QWidget* w : std::initializer_list<QWidget*>{m_browse, m_nand, m_oneNand, m_eraseReserved, m_start})
+    w->setEnabled(!running);
+  m_stop->setEnabled(running);
+  m_stop->setText(Latin(texts::kStopStation));
+  setAcceptDrops(!running);
+  // Never a stray key on a button that was just disabled.
+  (running ? m_stop : m_start)->setFocus();
+}
+
+void StationWindow::ClearTiles() {
+  for (StationTile* tile : m_tiles) delete tile;
+  m_tiles.clear();
+  m_tileOf.clear();
+}
+
+StationTile* StationWindow::TileFor(const std::string& port) {
+  if (StationTile* tile = Tile(port)) return tile;
+  auto* tile = new StationTile(port, m_tileArea);
+  const int index = static_cast<int>(m_tiles.size());
+  m_grid->addWidget(tile, index / kTileColumns, index % kTileColumns);
+  m_tiles.push_back(tile);
+  m_tileOf[port] = tile;
+  return tile;
+}
+
+void StationWindow::StartStation() {
+  if (StationRunning()) return;
+  if (m_imagePath.empty()) {
+    SetStatus(texts::kStationNoImage);
+    return;
+  }
+  StationSetup setup;
+  StationPortChoice ports;
+  ports.virtualHandsets = m_options.virtualHandsets;
+  ports.faults = m_options.faults;
+  ports.configPath = ModuleRelativePath(m_options.moduleDirectory, kConfigFileName);
+  std::string error;
+  if (ChooseStationPorts(ports, setup, error) != StationPortsResult::kChosen) {
+    SetStatus(error);
+    return;
+  }
+  setup.moduleDirectory = m_options.moduleDirectory;
+  setup.imagePath = m_imagePath;
+  setup.oneNand = m_oneNand->isChecked();
+  setup.eraseReserved = m_eraseReserved->isChecked();
+  setup.recordPath = ConfiguredRecordFile(m_options.moduleDirectory);
+  setup.stopRequests = [this] { return m_stopRequests.load(); };
+  WriteImagePathSetting(m_imagePath, kStationImagePathKey);
+  ClearTiles();
+  OnTally(RecordTotals{});
+  SetStatus(setup.newPorts ? texts::kStationWaitingForPorts : texts::kStationArmed);
+  SetControlsForRun(true);
+  m_stopRequests.store(0);
+  m_thread = std::thread([this, setup = std::move(setup)]() mutable {
+    WindowOutput output(*this);
+    setup.problem = [&output](const std::string& text) {
+      output.Post([text](StationWindow& w) { w.OnProblem(text); });
+    };
+    StationEnd end = RunStationSession(std::move(setup), output);
+    output.Post([end = std::move(end)](StationWindow& w) { w.OnStationEnded(end); });
+  });
+}
+
+void StationWindow::StopStation() {
+  if (!StationRunning()) return;
+  if (m_stopRequests.load() == 0) {
+    m_stopRequests.store(1);
+    SetStatus(texts::kStationStopping);
+    m_stop->setText(Latin(texts::kStopRunsNow));
+  } else {
+    m_stopRequests.store(2);
+    SetStatus(texts::kStationEndingRuns);
+    m_stop->setEnabled(false);
+  }
+}
+
+void StationWindow::EndStation() {
+  if (!m_thread.joinable()) return;
+  m_stopRequests.store(2);
+  m_thread.join();
+}
+
+void StationWindow::OnPortChanged(const std::string& port, PortState state, const std::string& detail) {
+  TileFor(port)->SetState(state, detail);
+}
+
+void StationWindow::OnLine(const std::string& port, const std::string& text) {
+  if (port.empty()) {
+    SetStatus(text);
+    return;
+  }
+  TileFor(port)->SetLine(text);
+}
+
+void StationWindow::OnPayload(const std::string& port, uint64_t sent, uint64_t total) {
+  TileFor(port)->SetPayload(sent, total);
+}
+
+void StationWindow::OnResult(const HandsetOutcome& outcome) {
+  StationTile* tile = TileFor(outcome.port);
+  if (!outcome.asicIdHex.empty()) tile->SetAsicId(outcome.asicIdHex);
+  if (!outcome.lastLine.empty()) tile->SetLine(outcome.lastLine);
+}
+
+void StationWindow::OnTally(const RecordTotals& tally) {
+  char text[160];
+  int length = std::snprintf(text, sizeof text, texts::kTallyFormat, tally.passed, tally.failed);
+  if (const std::optional<double> rate = tally.UnitsPerHour(); rate && length > 0)
+    std::snprintf(text + length, sizeof text - static_cast<size_t>(length), texts::kTallyRateFormat, *rate);
+  m_tally->setText(Latin(text));
+}
+
+void StationWindow::OnProblem(const std::string& text) { SetStatus(text); }
+
+void StationWindow::OnStationEnded(const StationEnd& end) {
+  if (m_thread.joinable()) m_thread.join();
+  SetControlsForRun(false);
+  if (end.refused) return;  // the problem said why
+  size_t passed = 0;
+  for (const HandsetOutcome& o : end.outcomes) passed += o.succeeded ? 1 : 0;
+  char text[160];
+  std::snprintf(text, sizeof text, texts::kStationStoppedFormat, passed, end.outcomes.size() - passed);
+  SetStatus(text);
+}
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+  bool flashing = false;
+  for (const StationTile* tile : m_tiles) flashing = flashing || tile->State() == PortState::Flashing;
+  if (StationRunning() && flashing) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), Latin(texts::kStopStationAndClose),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    if (box.exec() != QMessageBox::Yes) {
+      event->ignore();
+      return;
+    }
+  }
+  EndStation();
+  event->accept();
+}
+
+void StationWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!StationRunning() && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void StationWindow::dropEvent(QDropEvent* event) {
+  if (StationRunning()) return;
+  std::vector<std::string> names;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  const DropChoice choice = ChooseDroppedFile(names);
+  if (choice.taken)
+    ChooseImage(choice.path);
+  else if (!choice.line.empty())
+    SetStatus(choice.line);
+  event->acceptProposedAction();
+}
+
+}  // namespace morvak
