@@ -8,9 +8,12 @@
 #include <chrono>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "CapturedStream.h"
 #include "Flash.h"
@@ -305,6 +308,75 @@ INSTANTIATE_TEST_SUITE_P(Ports, UsbStationTest,
                          ::testing::Values(StationCase{"EveryPort", {}, 2, {2, 3}},
                                            StationCase{"GivenPort", {"1-3"}, 1, {3}}),
                          [](const ::testing::TestParamInfo<StationCase>& p) { return std::string(p.param.name); });
+
+// Bytes the host wrote to the device over all its runs; a station's look at a
+// port writes none.
+size_t BytesWritten(const EmulatedUsbDevice* device) {
+  size_t bytes = 0;
+  for (const UrbRecord& urb : device->Urbs())
+    if (urb.endpoint == 0x02) bytes += static_cast<size_t>(urb.actual);
+  return bytes;
+}
+
+// Waits, until `deadline`, for the device's run to be over (written to and
+// let go) and then for the station to have looked at it once more: a look
+// claims it again, as a run would.
+bool RunOverAndLookedAtAgain(const EmulatedUsbDevice* device, Clock::time_point deadline) {
+  for (int after = -1; Clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+    const int claims = device->Claims();
+    if (after >= 0 && claims > after) return true;
+    if (after < 0 && BytesWritten(device) > 0 && claims == device->Releases()) after = claims;
+  }
+  return false;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Handsets come and go while a station watches every port: the one swapped in
+// for a flashed one and the one on a port that had none are flashed, each
+// once, and a handset left plugged in after its run is not flashed again.
+TEST_F(UsbFlashTest, StationFlashesHandsetsPluggedInDuringTheSessionOnceEach) {
+  EmulatedUsbDevice* first = PlugHandset(2);
+  ASSERT_NE(first, nullptr);
+  cli::FlashOptions options;
+  options.watch = true;
+  options.units = 3;
+  std::string output;
+  // The testbed is driven from this thread alone; the session runs beside it.
+  std::future<int> session = std::async(std::launch::async, [&] { return Flash(options, output); });
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(20);
+  EXPECT_TRUE(RunOverAndLookedAtAgain(first, deadline)) << "the first handset";
+  m_bed->Unplug(*first);
+  EmulatedUsbDevice* newPort = PlugHandset(4);
+  // Port 1-2 has been empty through rounds of looks since: what comes there now is a new handset.
+  EXPECT_TRUE(newPort && RunOverAndLookedAtAgain(newPort, deadline)) << "the handset on a new port";
+  EmulatedDeviceParams again = At(2);
+  again.address = 12;  // a replugged device gets a new number
+  EmulatedUsbDevice* swapped = m_bed->Plug(again, std::make_unique<HandsetUsbFunction>());
+  EXPECT_NE(swapped, nullptr) << m_bed->LastError();
+  if (session.wait_until(deadline) != std::future_status::ready) {
+    // Ctrl-C twice: no new run, and the runs going on end (the stops count
+    // for the rest of the process: later sessions here stop at once).
+    ADD_FAILURE() << "the session did not end by itself";
+    std::raise(SIGINT);
+    std::raise(SIGINT);
+  }
+  EXPECT_EQ(session.get(), 0) << output;
+  ASSERT_TRUE(newPort && swapped);
+  // A look claims a handset, which the virtual one takes for a power-on that
+  // restarts its block record; no look follows the last run, so only the last
+  // handset keeps its blocks. The others must have been sent as many bytes.
+  ExpectWholeImage(BlocksOf(swapped), ExpectedBlocks());
+  EXPECT_EQ(BytesWritten(first), BytesWritten(swapped));
+  EXPECT_EQ(BytesWritten(newPort), BytesWritten(swapped));
+  EXPECT_EQ(Count(output, "[1-2] passed: ASIC ID "), 2u) << output;
+  EXPECT_EQ(Count(output, "[1-4] passed: ASIC ID "), 1u) << output;
+  EXPECT_TRUE(Contains(output, "tally: 3 passed, 0 failed")) << output;
+}
 
 TEST_F(UsbFlashTest, APortThatIsNoPortPathIsSaidNotWaitedOn) {
   EmulatedUsbDevice* device = PlugHandset(2);
