@@ -7,12 +7,14 @@
 #include "FaultPlan.h"
 #include "PortPlan.h"
 #include "Version.h"
+#include "VirtualHandsets.h"
 
 namespace morvak {
 namespace {
 
 constexpr char kVirtualHandsetFlag[] = "--virtual-handset";
 constexpr char kFaultsPrefix[] = "--virtual-handset=";
+constexpr char kStationFlag[] = "--station";
 
 QCommandLineOption Added(QCommandLineParser& parser, const QCommandLineOption& option) {
   parser.addOption(option);
@@ -61,19 +63,28 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args, 
   AppOptions o;
   QStringList arguments{QStringLiteral("morvak")};
   bool optionsEnded = false;
+  bool station = false;
   for (const std::string& a : args) {
     // The parser has no option whose value may be left out: a declared value
     // would take the IMAGE after a bare --virtual-handset as its FAULTS. The
     // option is a plain flag, and its "=FAULTS" form is taken off here.
     if (!optionsEnded && a.rfind(kFaultsPrefix, 0) == 0) {
       o.faults = a.substr(sizeof kFaultsPrefix - 1);
-      PortPlan plan;
-      if (!ParsePortPlan(o.faults, plan, error)) return std::nullopt;
       arguments << QString::fromLatin1(kVirtualHandsetFlag);
       continue;
     }
     if (a == "--") optionsEnded = true;
+    if (!optionsEnded && a == kStationFlag) station = true;
     arguments << QString::fromStdString(a);
+  }
+  // The station's virtual handsets are a bench of ports (count=, cycle=); the
+  // main window has one handset.
+  if (station) {
+    VirtualHandsetSet bench;
+    if (!ParseVirtualHandsets(o.faults, bench, error)) return std::nullopt;
+  } else {
+    PortPlan plan;
+    if (!ParsePortPlan(o.faults, plan, error)) return std::nullopt;
   }
 
   AppCommandLine line;
@@ -107,7 +118,7 @@ std::string AppUsageText() {
   // not exist yet when help is answered: the usage line is our own.
   const QString text = AppCommandLine().parser.helpText();
   const QString afterUsage = text.mid(text.indexOf(QLatin1Char('\n')) + 1);
-  return "Usage: morvak [--station] [--virtual-handset[=FAULTS]] [IMAGE]\n" + afterUsage.toStdString() + "\n" + FaultPlanHelp();
+  return "Usage: morvak [--station] [--virtual-handset[=FAULTS]] [IMAGE]\n" + afterUsage.toStdString() + "\n" + FaultPlanHelp() + "\n" + VirtualHandsetsHelp();
 }
 
 std::string AppVersionText() { return std::string("morvak ") + kVersion + "\n"; }

@@ -7,6 +7,7 @@
 
 #include "AppResources.h"
 #include "HandsetOutcome.h"
+#include "PictureCtrl.h"
 #include "StationWindowTexts.h"
 
 namespace morvak {
@@ -39,7 +40,7 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 StationTile::StationTile(const std::string& port, QWidget* parent)
     : QFrame(parent),
-      m_picture(new QLabel(this)),
+      m_picture(new CPictureCtrl(this)),
       m_stateLabel(new QLabel(this)),
       m_asicId(new QLabel(this)),
       m_progress(new QProgressBar(this)),

@@ -14,6 +14,8 @@ class QProgressBar;
 
 namespace morvak {
 
+class CPictureCtrl;
+
 class StationTile : public QFrame {
  public:
   StationTile(const std::string& port, QWidget* parent);
@@ -32,7 +34,7 @@ class StationTile : public QFrame {
  private:
   PortState m_state = PortState::Waiting;
   TransferMeter m_meter;
-  QLabel* m_picture;
+  CPictureCtrl* m_picture;
   QLabel* m_stateLabel;
   QLabel* m_asicId;
   QProgressBar* m_progress;

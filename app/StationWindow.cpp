@@ -38,6 +38,8 @@ namespace {
 
 // Tiles per row of the grid: four ports make a square.
 constexpr int kTileColumns = 2;
+// The tally shows units per hour once its runs span this long.
+constexpr auto kRateSpan = std::chrono::seconds(10);
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 QString Latin(const char* s) { return QString::fromLatin1(s); }
@@ -127,7 +129,7 @@ StationWindow::StationWindow(StationWindowOptions options, QWidget* parent)
   layout->addWidget(scroll, 1);
   layout->addWidget(m_status);
   layout->addWidget(m_tally);
-  resize(680, 520);
+  resize(680, 430);
 
   QObject::connect(m_browse, &QPushButton::clicked, this, [this] { Browse(); });
   QObject::connect(m_start, &QPushButton::clicked, this, [this] { StartStation(); });
@@ -142,6 +144,7 @@ StationWindow::StationWindow(StationWindowOptions options, QWidget* parent)
   }
   SetStatus(texts::kStationIdle);
   OnTally(RecordTotals{});
+  m_start->setFocus();
 }
 
 StationWindow::~StationWindow() { EndStation(); }
@@ -246,6 +249,9 @@ void StationWindow::StopStation() {
     m_stopRequests.store(1);
     SetStatus(texts::kStationStopping);
     m_stop->setText(Latin(texts::kStopRunsNow));
+    // Ending the runs leaves handsets half-flashed: only a deliberate click
+    // does it, never a second key press on the button that kept the focus.
+    m_stop->clearFocus();
   } else {
     m_stopRequests.store(2);
     SetStatus(texts::kStationEndingRuns);
@@ -284,7 +290,9 @@ void StationWindow::OnResult(const HandsetOutcome& outcome) {
 void StationWindow::OnTally(const RecordTotals& tally) {
   char text[160];
   int length = std::snprintf(text, sizeof text, texts::kTallyFormat, tally.passed, tally.failed);
-  if (const std::optional<double> rate = tally.UnitsPerHour(); rate && length > 0)
+  // A rate over a few seconds says little about a shift: it waits for a span.
+  const bool spanEnough = tally.lastEnd - tally.first >= kRateSpan;
+  if (const std::optional<double> rate = tally.UnitsPerHour(); rate && spanEnough && length > 0)
     std::snprintf(text + length, sizeof text - static_cast<size_t>(length), texts::kTallyRateFormat, *rate);
   m_tally->setText(Latin(text));
 }

@@ -1,10 +1,12 @@
 #!/bin/sh
-# Makes the README's four pictures of the window, each with the window
-# manager's frame and title bar:
+# Makes the README's pictures of the windows, each with the window manager's
+# frame and title bar:
 #   docs/morvak-idle.png     just opened, the demo image chosen
 #   docs/morvak-running.png  during a run, the progress bar on its way
 #   docs/morvak-success.png  after a successful run
 #   docs/morvak-failure.png  after a run the flash programmer ended in an error
+#   docs/morvak-station.png  the station window on a bench of four virtual
+#                            ports, each tile in a state of its own
 # The built morvak runs under a real X server (Xvfb) with a small window
 # manager (openbox) on the virtual handset; xdotool presses its buttons and
 # ImageMagick's import takes the pictures (identify reads the progress bar).
@@ -175,3 +177,40 @@ wait_for 60 records_are 2
 sleep 1
 picture morvak-failure
 close_window
+
+# The station on four virtual ports (a new handset half a second after the
+# last one is unplugged): port 1 writes slowly, every unit of port 2 fails at
+# its second command, port 3 passes at once, and port 4 has no handset. The
+# picture is taken when the tiles show four states at once (their colours:
+# flashing, failed, passed, waiting).
+station_window() {
+  WINDOW=$(xdotool search --onlyvisible --pid "$morvak" --name '^Morvak station' | head -n 1)
+  [ -n "$WINDOW" ]
+}
+four_states() {
+  import -window "$WINDOW" -frame "$WORK/morvak-station.png"
+  colours=$(convert "$WORK/morvak-station.png" -format %c histogram:info:-)
+  for colour in E3F2FD FFCDD2 DCEDC8 ECEFF1; do
+    # A tile's background, not a line of a few pixels.
+    count=$(printf '%s\n' "$colours" | grep -i "#$colour" | sed 's/^ *\([0-9]*\):.*/\1/' | head -n 1)
+    [ "${count:-0}" -gt 5000 ] || return 1
+  done
+}
+XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime" QT_QPA_PLATFORM=xcb \
+  "$WORK/bin/morvak" --station \
+  "--virtual-handset=count=4,cycle=500,1:speed=1,2:flash=0,2:error=0x1B@2,3:flash=0,4:appear=600000" \
+  "$WORK/bin/demo.img" &
+morvak=$!
+pids="$pids $morvak"
+wait_for 60 station_window
+xdotool windowactivate --sync "$WINDOW"
+sleep 1
+# "Start station" has the focus as the window opens.
+xdotool key --window "$WINDOW" space
+# Port 1 is past its boot and on its way through the image.
+sleep 1.5
+wait_for 60 four_states
+mkdir -p docs
+cp "$WORK/morvak-station.png" docs/morvak-station.png
+echo "wrote docs/morvak-station.png"
+kill "$morvak"

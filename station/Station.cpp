@@ -197,6 +197,9 @@ void CStation::Ended(size_t index) {
   HandsetOutcome& o = u.outcome;
   if (o.endedAt < o.startedAt) o.endedAt = std::chrono::system_clock::now();
   o.asicIdHex = AsicIdHex(*u.run);
+  // The transfer as it ended, which the last look may have missed.
+  if (const CQueuedRun::Payload payload = u.run->PayloadSent(); payload.total != 0)
+    m_output.Payload(o.port, payload.sent, payload.total);
   m_output.HandsetEnded(index);
   m_output.Result(o);
   if (!m_setup.recordPath.empty() && o.started) {
