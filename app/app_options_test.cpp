@@ -50,6 +50,29 @@ TEST(AppOptions, BadUsageSaysWhy) {
   }
 }
 
+// The station's virtual handsets are a bench of ports; the main window's one
+// handset takes no count=, wherever --station stands.
+TEST(AppOptions, TheStationTakesABenchAndTheMainWindowOneHandset) {
+  const struct {
+    std::vector<std::string> args;
+    bool accepted;
+    bool station;
+  } rows[] = {
+      {{"--station", "--virtual-handset=count=4,cycle=500"}, true, true},
+      {{"--virtual-handset=count=4,cycle=500,2:error=5@2", "--station", "demo.img"}, true, true},
+      {{"--virtual-handset=count=4"}, false, false},
+      {{"--", "--station"}, true, false},  // an image of that name
+  };
+  for (const auto& row : rows) {
+    std::string error;
+    const auto o = ParseAppOptions(row.args, error);
+    ASSERT_EQ(o.has_value(), row.accepted) << row.args[0] << ": " << error;
+    if (o) {
+      EXPECT_EQ(o->station, row.station) << row.args[0];
+    }
+  }
+}
+
 struct EarlyRow {
   std::vector<std::string> args;
   bool help;
@@ -76,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AppOptions, HelpNamesTheOptionsAndTheFaults) {
   const std::string usage = AppUsageText();
-  EXPECT_EQ(usage.rfind("Usage: morvak [--virtual-handset[=FAULTS]] [IMAGE]\n", 0), 0u) << usage;
+  EXPECT_EQ(usage.rfind("Usage: morvak [--station] [--virtual-handset[=FAULTS]] [IMAGE]\n", 0), 0u) << usage;
   for (const char* part : {"--help", "--version", "--virtual-handset=FAULTS", "IMAGE", "crc-bad=N"})
     EXPECT_NE(usage.find(part), std::string::npos) << part;
 }

@@ -75,7 +75,7 @@ TEST_P(MorvakCommandLine, AnswersWithItsStatusAndText) {
   EXPECT_NE(o.err.find(row.err), std::string::npos) << o.err;
 }
 
-const std::string kUsage = "Usage: morvak [--virtual-handset[=FAULTS]] [IMAGE]\n";
+const std::string kUsage = "Usage: morvak [--station] [--virtual-handset[=FAULTS]] [IMAGE]\n";
 const std::string kSeeHelp = " (see morvak --help)\n";
 
 INSTANTIATE_TEST_SUITE_P(

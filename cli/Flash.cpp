@@ -10,13 +10,13 @@
 
 #include "BlockSummary.h"
 #include "CliTexts.h"
-#include "QueuedRun.h"
 #include "CountingTransport.h"
 #include "HandsetChannels.h"
 #include "Interrupt.h"
 #include "JsonOutput.h"
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
+#include "QueuedRun.h"
 #include "RunConfig.h"
 #include "RunPump.h"
 #include "RunRecord.h"
@@ -24,8 +24,8 @@
 #include "TextOutput.h"
 #include "UsbDeviceList.h"
 #include "UsbProblems.h"
-#include "VirtualHandsetTransport.h"
 #include "VirtualHandsets.h"
+#include "VirtualHandsetTransport.h"
 
 namespace morvak::cli {
 namespace {

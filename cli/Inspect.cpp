@@ -3,10 +3,10 @@
 #include <cinttypes>
 #include <memory>
 
-#include "QueuedRun.h"
 #include "ImageFormat.h"
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
+#include "QueuedRun.h"
 #include "RegularFile.h"
 #include "RunConfig.h"
 #include "StdioFile.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "QueuedRun.h"
 #include "HandsetOutcome.h"
+#include "QueuedRun.h"
 #include "RunEventQueue.h"
 #include "RunOutput.h"
 

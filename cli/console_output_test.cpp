@@ -9,11 +9,11 @@
 
 #include "CapturedStream.h"
 #include "CliTexts.h"
-#include "QueuedRun.h"
 #include "Frame.h"
-#include "SummaryTable.h"
 #include "JsonOutput.h"
+#include "QueuedRun.h"
 #include "ScriptedTransport.h"
+#include "SummaryTable.h"
 #include "TextOutput.h"
 
 namespace morvak::cli {
