@@ -74,10 +74,10 @@ TEST_F(StationWindowTest, EachUnitGoesThroughItsTileAndTheTally) {
         }
         return Records().size() >= 4;
       },
-      20000);
+      60000);
   ASSERT_TRUE(fourUnits) << window->TallyText();
   window->StopStation();
-  ASSERT_TRUE(WaitUntil([&] { return !window->StationRunning(); }, 10000)) << window->StatusText();
+  ASSERT_TRUE(WaitUntil([&] { return !window->StationRunning(); }, 30000)) << window->StatusText();
   Drain();
 
   ASSERT_EQ(window->Tiles().size(), 2u);
