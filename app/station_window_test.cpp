@@ -9,6 +9,7 @@
 #include <set>
 
 #include "Format.h"
+#include "ImagePathSetting.h"
 #include "RunTexts.h"
 #include "StationTile.h"
 #include "StationWindow.h"
@@ -144,6 +145,17 @@ TEST_F(StationWindowTest, NoImageOrOneStartRefusesStartsNoStation) {
     EXPECT_TRUE(window->StartButton()->isEnabled());
     EXPECT_TRUE(Records().empty());
   }
+}
+
+TEST_F(StationWindowTest, TheImageIsRememberedApartFromTheMainWindows) {
+  WriteImagePathSetting("/elsewhere/main.img");
+  Open("count=2");
+  EXPECT_EQ(window->ImagePath(), "") << "the main window's image is not the station's";
+  const std::string image = Image();
+  window->ChooseImage(image);
+  Open("count=2");
+  EXPECT_EQ(window->ImagePath(), image);
+  EXPECT_EQ(ReadImagePathSetting(), "/elsewhere/main.img");
 }
 
 }  // namespace
