@@ -135,13 +135,8 @@ StationWindow::StationWindow(StationWindowOptions options, QWidget* parent)
   QObject::connect(m_start, &QPushButton::clicked, this, [this] { StartStation(); });
   QObject::connect(m_stop, &QPushButton::clicked, this, [this] { StopStation(); });
 
-  const std::string remembered = ReadImagePathSetting(kStationImagePathKey);
-  if (!remembered.empty()) {
-    m_imagePath = remembered;
-    m_path->setText(Text(remembered));
-    m_path->setToolTip(Text(remembered));
-    m_path->setCursorPosition(static_cast<int>(m_path->text().size()));
-  }
+  if (const std::string remembered = ReadImagePathSetting(kStationImagePathKey); !remembered.empty())
+    ShowImagePath(remembered);
   SetStatus(texts::kStationIdle);
   OnTally(RecordTotals{});
   m_start->setFocus();
@@ -159,19 +154,28 @@ StationTile* StationWindow::Tile(const std::string& port) const {
 
 void StationWindow::SetStatus(const std::string& text) { m_status->setText(Text(text)); }
 
-void StationWindow::ChooseImage(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path full = std::filesystem::absolute(path, error);
-  const DropChoice choice = ChooseDroppedFile({error ? path : full.string()});
+void StationWindow::ShowImagePath(const std::string& path) {
+  m_imagePath = path;
+  m_path->setText(Text(path));
+  m_path->setToolTip(Text(path));
+  // The end of a long path, where the file's name is.
+  m_path->setCursorPosition(static_cast<int>(m_path->text().size()));
+}
+
+void StationWindow::TakeDrop(const std::vector<std::string>& names) {
+  const DropChoice choice = ChooseDroppedFile(names);
   if (!choice.taken) {
     if (!choice.line.empty()) SetStatus(choice.line);
     return;
   }
-  m_imagePath = choice.path;
-  m_path->setText(Text(m_imagePath));
-  m_path->setToolTip(Text(m_imagePath));
-  m_path->setCursorPosition(static_cast<int>(m_path->text().size()));
-  WriteImagePathSetting(m_imagePath, kStationImagePathKey);
+  ShowImagePath(choice.path);
+  WriteImagePathSetting(choice.path, kStationImagePathKey);
+}
+
+void StationWindow::ChooseImage(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(path, error);
+  TakeDrop({error ? path : full.string()});
 }
 
 void StationWindow::Browse() {
@@ -335,11 +339,7 @@ void StationWindow::dropEvent(QDropEvent* event) {
   std::vector<std::string> names;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
-  const DropChoice choice = ChooseDroppedFile(names);
-  if (choice.taken)
-    ChooseImage(choice.path);
-  else if (!choice.line.empty())
-    SetStatus(choice.line);
+  TakeDrop(names);
   event->acceptProposedAction();
 }
 

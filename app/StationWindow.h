@@ -73,6 +73,9 @@ class StationWindow : public QWidget {
 
  private:
   void Browse();
+  void ShowImagePath(const std::string& path);
+  // A drop's names, as the main window takes them: the last that fits, or a line why not.
+  void TakeDrop(const std::vector<std::string>& names);
   void SetStatus(const std::string& text);
   void SetControlsForRun(bool running);
   void ClearTiles();
