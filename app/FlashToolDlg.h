@@ -23,7 +23,9 @@ namespace morvak {
 
 class CProgressCtrl;
 
-class CFlashToolDlg : public CDialog, public CFlashRun {
+// The window hears its run's events itself (IRunEvents comes before the run
+// state, so it is whole when the run is made with it).
+class CFlashToolDlg : public CDialog, public IRunEvents, public CFlashRun {
  public:
   explicit CFlashToolDlg(QWidget* parent = nullptr);
   ~CFlashToolDlg() override;
@@ -84,6 +86,8 @@ class CFlashToolDlg : public CDialog, public CFlashRun {
   // focus rests on Stop while a run goes on, so a stray key must not end it.
   bool eventFilter(QObject* watched, QEvent* event) override;
   void ReleaseRunControls() override;
+  // Start's settings as the window's fields and controls give them.
+  RunSettings StartSettings() const;
 
  private:
   // Ends a run that is still going: stops it, ends a pending read, and waits

@@ -39,7 +39,7 @@ void CFlashToolDlg::OnStartFlashing() {
   m_strStatusLog.clear();
   UpdateData(false);
   std::string line;
-  if (!ApplyStartSettings(IsDlgButtonChecked(IDC_ERASE_RESERVED), line)) {
+  if (!ApplyStartSettings(StartSettings(), line)) {
     if (!line.empty()) AppendStatusLine(line);
     return;
   }
@@ -55,6 +55,15 @@ void CFlashToolDlg::OnStartFlashing() {
     return;
   }
   m_bRecordPending = true;
+}
+
+RunSettings CFlashToolDlg::StartSettings() const {
+  RunSettings settings;
+  settings.moduleDirectory = m_strModuleDirectory;
+  settings.imagePath = m_strImagePath;
+  settings.flashType = m_nFlashType;
+  settings.eraseReserved = IsDlgButtonChecked(IDC_ERASE_RESERVED);
+  return settings;
 }
 
 void CFlashToolDlg::RecordRun(bool succeeded) {

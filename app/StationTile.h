@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "RunOutput.h"
+#include "StationReport.h"
 #include "TransferMeter.h"
 
 class QLabel;

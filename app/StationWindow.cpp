@@ -29,7 +29,7 @@
 #include "OpenFileDialog.h"
 #include "RunConfig.h"
 #include "RunRecord.h"
-#include "StationPorts.h"
+#include "PortChoice.h"
 #include "StationTile.h"
 #include "StationWindowTexts.h"
 
@@ -49,28 +49,29 @@ QString Latin(const char* s) { return QString::fromLatin1(s); }
 // tile's line (a bench has no one to answer a box per unit), so the station
 // never blocks on the window, and the window may join the station's thread
 // at any time.
-class WindowOutput : public IRunOutput {
+class WindowOutput : public IRunReport, public IStationReport {
  public:
   explicit WindowOutput(StationWindow& window) : m_window(window) {}
 
-  void Line(const std::string& port, const RunEvent& event) override {
-    Post([port, text = event.text](StationWindow& w) { w.OnLine(port, text); });
-  }
-  void Progress(const std::string&, const RunEvent&) override {}
-  void Box(const std::string& port, const RunEvent& event) override { Line(port, event); }
-  void Result(const HandsetOutcome& outcome) override {
+  void Line(const UnitRef& unit, const RunEvent& event) override { PortLine(unit.port, event); }
+  void Box(const UnitRef& unit, const RunEvent& event) override { PortLine(unit.port, event); }
+  void Result(const UnitRef&, const HandsetOutcome& outcome) override {
     Post([outcome](StationWindow& w) { w.OnResult(outcome); });
   }
-  void Stopping(bool) override {}
+  void Payload(const UnitRef& unit, uint64_t sent, uint64_t total) override {
+    Post([port = unit.port.name, sent, total](StationWindow& w) { w.OnPayload(port, sent, total); });
+  }
+  void PortLine(const PortRef& port, const RunEvent& event) override {
+    Post([port = port.name, text = event.text](StationWindow& w) { w.OnLine(port, text); });
+  }
+  void PortChanged(const PortRef& port, PortState state, const std::string& detail) override {
+    Post([port = port.name, state, detail](StationWindow& w) { w.OnPortChanged(port, state, detail); });
+  }
+  void Problem(const std::string& text) override {
+    Post([text](StationWindow& w) { w.OnProblem(text); });
+  }
   void Tally(const RecordTotals& tally) override {
     Post([tally](StationWindow& w) { w.OnTally(tally); });
-  }
-  void Summary(const std::vector<HandsetOutcome>&) override {}
-  void PortChanged(const std::string& port, PortState state, const std::string& detail) override {
-    Post([port, state, detail](StationWindow& w) { w.OnPortChanged(port, state, detail); });
-  }
-  void Payload(const std::string& port, uint64_t sent, uint64_t total) override {
-    Post([port, sent, total](StationWindow& w) { w.OnPayload(port, sent, total); });
   }
 
   template <typename F>
@@ -216,33 +217,34 @@ void StationWindow::StartStation() {
     return;
   }
   StationSetup setup;
-  StationPortChoice ports;
+  PortRequest ports;
   ports.virtualHandsets = m_options.virtualHandsets;
   ports.faults = m_options.faults;
   ports.configPath = ModuleRelativePath(m_options.moduleDirectory, kConfigFileName);
+  ports.watch = true;
   std::string error;
-  if (ChooseStationPorts(ports, setup, error) != StationPortsResult::kChosen) {
+  if (ChoosePorts(ports, setup.ports, error) != PortChoiceResult::kChosen) {
     SetStatus(error);
     return;
   }
-  setup.moduleDirectory = m_options.moduleDirectory;
-  setup.imagePath = m_imagePath;
-  setup.oneNand = m_oneNand->isChecked();
-  setup.eraseReserved = m_eraseReserved->isChecked();
+  setup.run.moduleDirectory = m_options.moduleDirectory;
+  setup.run.imagePath = m_imagePath;
+  setup.run.flashType = m_oneNand->isChecked() ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
+  setup.run.eraseReserved = m_eraseReserved->isChecked();
+  setup.rearm = true;
   setup.recordPath = ConfiguredRecordFile(m_options.moduleDirectory);
   setup.stopRequests = [this] { return m_stopRequests.load(); };
   WriteImagePathSetting(m_imagePath, kStationImagePathKey);
   ClearTiles();
   OnTally(RecordTotals{});
-  SetStatus(setup.newPorts ? texts::kStationWaitingForPorts : texts::kStationArmed);
+  SetStatus(setup.ports.newPorts ? texts::kStationWaitingForPorts : texts::kStationArmed);
   SetControlsForRun(true);
   m_stopRequests.store(0);
   m_thread = std::thread([this, setup = std::move(setup)]() mutable {
     WindowOutput output(*this);
-    setup.problem = [&output](const std::string& text) {
-      output.Post([text](StationWindow& w) { w.OnProblem(text); });
-    };
-    StationEnd end = RunStationSession(std::move(setup), output);
+    StationEnd end = RunStationSession(std::move(setup), output, output);
+    // The ports' channels end here, on the station's thread.
+    end.channels.clear();
     output.Post([end = std::move(end)](StationWindow& w) { w.OnStationEnded(end); });
   });
 }

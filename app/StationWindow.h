@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "RunOutput.h"
 #include "Station.h"
 
 class QButtonGroup;

@@ -16,16 +16,12 @@
 namespace morvak {
 namespace {
 
-class QuietRun : public CFlashRun {
+class QuietRun : public IRunEvents, public CFlashRun {
  public:
+  QuietRun() : CFlashRun(static_cast<IRunEvents&>(*this)) {}
   ~QuietRun() override { Shutdown(); }
-  void OnRunBegins() override {}
   void OnStatusLine(std::string text) override { lastLine = std::move(text); }
-  void OnProgressRange(uint32_t) override {}
-  void OnProgressPosition(uint32_t) override {}
-  void OnPayloadSent(uint64_t, uint64_t) override {}
   void OnRunOutcome(bool ok) override { succeeded = ok; }
-  void OnMessageBox(const std::string&) override {}
   bool succeeded = false;
   std::string lastLine;
 };
@@ -64,11 +60,12 @@ void BM_FlashImage(benchmark::State& state) {
   const uint64_t bytes = std::filesystem::file_size(image);
   for (auto _ : state) {
     QuietRun run;
-    run.m_strModuleDirectory = dir.string() + "/";
+    RunSettings settings;
+    settings.moduleDirectory = dir.string() + "/";
+    settings.imagePath = image;
     run.m_link.m_device.SetTransport(std::make_unique<VirtualHandsetTransport>(FaultPlan{}));
-    run.m_strImagePath = image;
     std::string line;
-    if (!run.ApplyStartSettings(false, line) || !run.StartWorker()) {
+    if (!run.ApplyStartSettings(settings, line) || !run.StartWorker()) {
       state.SkipWithError(line.c_str());
       break;
     }

@@ -1,12 +1,11 @@
 #pragma once
 // The console's own texts (beside the run's and the link's), each defined once.
 
+#include <cstdio>
+#include <string>
+
 namespace morvak::cli::clitexts {
 
-// A handset --all-ports found but cannot open: the reason of the device list.
-inline constexpr const char* kCannotBeOpened = "cannot be opened: ";
-inline constexpr const char* kNoHandsetPresent =
-    "no handset with the configured ids is present (see morvak-cli list)";
 // The hint under the device list when a matching device denies access.
 inline constexpr const char* kUdevHint =
     "To give the logged-in user access: sudo morvak-cli udev-rule --install "
@@ -34,3 +33,13 @@ inline constexpr int kExitConfiguration = 78;  // EX_CONFIG
 inline constexpr int kExitInterrupted = 130;   // 128 + SIGINT
 
 }  // namespace morvak::cli::clitexts
+
+namespace morvak::cli {
+
+// "morvak-cli: TEXT" on `err`: how the console says what went wrong outside a run.
+inline void PrintProblem(std::FILE* err, const std::string& text) {
+  std::fprintf(err, "morvak-cli: %s\n", text.c_str());
+  std::fflush(err);
+}
+
+}  // namespace morvak::cli

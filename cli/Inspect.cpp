@@ -6,7 +6,7 @@
 #include "ImageFormat.h"
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
-#include "QueuedRun.h"
+#include "FlashRun.h"
 #include "RegularFile.h"
 #include "RunConfig.h"
 #include "StdioFile.h"
@@ -38,11 +38,15 @@ void PrintRecords(std::FILE* out, const std::string& path, uint32_t offset) {
 }  // namespace
 
 int RunInspect(const InspectOptions& options, std::FILE* out) {
-  CQueuedRun run;
-  run.m_strImagePath = options.image;
-  run.m_nFlashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
+  // Only Start's checks are wanted: whatever the run would tell goes nowhere.
+  IRunEvents nobody;
+  CFlashRun run(nobody);
+  RunSettings settings;
+  settings.moduleDirectory = run.m_strModuleDirectory;
+  settings.imagePath = options.image;
+  settings.flashType = options.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
   std::string line;
-  if (!run.ApplyStartSettings(false, line)) {
+  if (!run.ApplyStartSettings(settings, line)) {
     std::fprintf(out, "%s\n", line.c_str());
     return 1;
   }

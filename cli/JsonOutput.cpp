@@ -1,5 +1,6 @@
 #include "JsonOutput.h"
 
+#include "CliTexts.h"
 #include "JsonLine.h"
 
 namespace morvak::cli {
@@ -13,27 +14,32 @@ CJsonLine Event(std::chrono::system_clock::time_point time, const std::string& p
 
 }  // namespace
 
-void CJsonOutput::Write(const std::string& line) {
+void JsonOutput::Write(const std::string& line) {
   std::fprintf(m_out, "%s\n", line.c_str());
   std::fflush(m_out);
 }
 
-void CJsonOutput::Line(const std::string& port, const RunEvent& event) {
-  Write(Event(event.time, port, "status").Add("text", event.text).Text());
+void JsonOutput::Line(const UnitRef& unit, const RunEvent& event) { PortLine(unit.port, event); }
+
+void JsonOutput::PortLine(const PortRef& port, const RunEvent& event) {
+  Write(Event(event.time, port.name, "status").Add("text", event.text).Text());
 }
 
-void CJsonOutput::Progress(const std::string& port, const RunEvent& event) {
+void JsonOutput::Problem(const std::string& text) { PrintProblem(m_err, text); }
+
+void JsonOutput::Progress(const UnitRef& unit, const RunEvent& event) {
+  const std::string& port = unit.port.name;
   if (event.kind == RunEvent::kProgressRange)
     Write(Event(event.time, port, "progress_range").Add("range", event.value).Text());
   if (event.kind == RunEvent::kProgressPosition)
     Write(Event(event.time, port, "progress").Add("position", event.value).Text());
 }
 
-void CJsonOutput::Box(const std::string& port, const RunEvent& event) {
-  Write(Event(event.time, port, "message_box").Add("text", event.text).Text());
+void JsonOutput::Box(const UnitRef& unit, const RunEvent& event) {
+  Write(Event(event.time, unit.port.name, "message_box").Add("text", event.text).Text());
 }
 
-void CJsonOutput::Result(const HandsetOutcome& o) {
+void JsonOutput::Result(const UnitRef&, const HandsetOutcome& o) {
   Write(Event(o.endedAt, o.port, "result")
             .Add("result", o.succeeded ? "succeeded" : "failed")
             .AddOrNull("asic_id", o.asicIdHex)
@@ -42,18 +48,18 @@ void CJsonOutput::Result(const HandsetOutcome& o) {
             .Text());
 }
 
-void CJsonOutput::Tally(const RecordTotals& tally) {
+void JsonOutput::Tally(const RecordTotals& tally) {
   CJsonLine line = Event(std::chrono::system_clock::now(), std::string(), "tally");
   line.Add("passed", static_cast<uint64_t>(tally.passed)).Add("failed", static_cast<uint64_t>(tally.failed));
   if (const std::optional<double> rate = tally.UnitsPerHour()) line.AddFixed("units_per_hour", *rate, 1);
   Write(line.Text());
 }
 
-void CJsonOutput::Stopping(bool endingReads) {
+void JsonOutput::Stopping(bool endingReads) {
   Write(Event(std::chrono::system_clock::now(), std::string(), endingReads ? "reads_ended" : "stop_requested").Text());
 }
 
-void CJsonOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
+void JsonOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
   uint64_t succeeded = 0;
   for (const HandsetOutcome& o : outcomes) succeeded += o.succeeded ? 1 : 0;
   Write(Event(std::chrono::system_clock::now(), std::string(), "summary")

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CliTexts.h"
+#include "PortChoice.h"
 #include "ProfileFile.h"
 #include "TextTable.h"
 #include "UsbDeviceList.h"
@@ -56,7 +57,7 @@ int RunList(const ListOptions& options, const std::string& configPath, std::FILE
     std::vector<std::string> row{d.portPath.empty() ? "-" : d.portPath, std::to_string(d.bus),
                                  std::to_string(d.address), Hex4(d.vendorId) + ":" + Hex4(d.productId), d.speed};
     if (options.all) row.push_back(d.matches ? "yes" : "no");
-    row.push_back(d.openable ? "can be opened" : clitexts::kCannotBeOpened + d.whyNot);
+    row.push_back(d.openable ? "can be opened" : kCannotBeOpened + d.whyNot);
     rows.push_back(std::move(row));
   }
   if (rows.size() > 1) std::fputs(FormatTable(rows).c_str(), out);

@@ -34,11 +34,11 @@ std::string CProgressBar::Render(const ProgressState& s, const std::string& labe
   char text[64];
   std::snprintf(text, sizeof text, "%3d%%", static_cast<int>(fraction * 100));
   fields.push_back({text, 9});
-  if (s.secondsSending < 0) {
+  if (!s.sending) {
     if (!s.ended) fields.push_back({clitexts::kWaitingForHandset, 4});
   } else {
     fields.push_back({SizeText(s.bytes), 2});
-    const double rate = s.secondsSending > 0 ? static_cast<double>(s.bytes) / s.secondsSending : 0;
+    const double rate = s.rate.value_or(0);
     if (rate > 0) {
       fields.push_back({RateText(rate), 4});
       if (!s.ended && s.expectedBytes > s.bytes) {
@@ -92,39 +92,43 @@ CProgressBar::~CProgressBar() {
   }
 }
 
-void CProgressBar::AddHandset(std::string label, const std::atomic<uint64_t>* counter) {
-  Handset h;
+CProgressBar::Handset* CProgressBar::Find(size_t handset) {
+  return handset < m_handsets.size() && m_handsets[handset].shown ? &m_handsets[handset] : nullptr;
+}
+
+void CProgressBar::ShowHandset(size_t handset, std::string label) {
+  if (handset >= m_handsets.size()) m_handsets.resize(handset + 1);
+  Handset& h = m_handsets[handset];
+  h = Handset();
+  h.shown = true;
   h.label = std::move(label);
-  h.counter = counter;
-  m_handsets.push_back(std::move(h));
+}
+
+void CProgressBar::HideHandset(size_t handset) {
+  if (Handset* h = Find(handset)) h->shown = false;
 }
 
 void CProgressBar::SetRange(size_t handset, uint64_t range) {
-  if (handset >= m_handsets.size()) return;
-  m_handsets[handset].range = range;
-  m_handsets[handset].position = 0;
+  if (Handset* h = Find(handset)) {
+    h->range = range;
+    h->position = 0;
+  }
 }
 
 void CProgressBar::SetPosition(size_t handset, uint64_t position) {
-  if (handset < m_handsets.size()) m_handsets[handset].position = position;
+  if (Handset* h = Find(handset)) h->position = position;
 }
 
-void CProgressBar::SetExpectedBytes(size_t handset, uint64_t bytes) {
-  if (handset < m_handsets.size()) m_handsets[handset].expectedBytes = bytes;
+void CProgressBar::SetPayload(size_t handset, uint64_t sent, uint64_t total) {
+  Handset* h = Find(handset);
+  if (h == nullptr || h->ended) return;
+  h->sent = sent;
+  h->total = total;
+  if (sent > 0) h->meter.Note(sent, total, m_now());
 }
 
 void CProgressBar::EndHandset(size_t handset) {
-  if (handset >= m_handsets.size() || m_handsets[handset].ended) return;
-  const Clock::time_point now = m_now();
-  NoteFirstBytes(now);
-  Handset& h = m_handsets[handset];
-  h.ended = now;
-  h.bytesAtEnd = h.counter != nullptr ? h.counter->load() : 0;
-}
-
-void CProgressBar::NoteFirstBytes(Clock::time_point now) {
-  for (Handset& h : m_handsets)
-    if (!h.firstByte && !h.ended && h.counter != nullptr && h.counter->load() > 0) h.firstByte = now;
+  if (Handset* h = Find(handset)) h->ended = true;
 }
 
 std::string CProgressBar::Erase() const {
@@ -136,19 +140,25 @@ std::string CProgressBar::Erase() const {
 void CProgressBar::Show(Clock::time_point now, bool ended) {
   if (m_resize->Resized()) m_size = TerminalSizeOf(fileno(m_err));
   size_t labelWidth = 0;
-  for (const Handset& h : m_handsets) labelWidth = std::max(labelWidth, h.label.size());
+  std::vector<const Handset*> shown;
+  for (const Handset& h : m_handsets) {
+    if (!h.shown) continue;
+    labelWidth = std::max(labelWidth, h.label.size());
+    shown.push_back(&h);
+  }
   // A line more than the terminal's rows would scroll the first out of reach
   // of the cursor.
-  const size_t lines = std::min(m_handsets.size(), static_cast<size_t>(std::max(1, m_size.rows - 1)));
+  const size_t lines = std::min(shown.size(), static_cast<size_t>(std::max(1, m_size.rows - 1)));
   std::string text;
   for (size_t i = 0; i < lines; ++i) {
-    const Handset& h = m_handsets[i];
+    const Handset& h = *shown[i];
     ProgressState s;
     s.range = h.range;
     s.position = h.position;
-    s.bytes = h.ended ? h.bytesAtEnd : h.counter != nullptr ? h.counter->load() : 0;
-    s.expectedBytes = h.expectedBytes;
-    if (h.firstByte) s.secondsSending = std::chrono::duration<double>(h.ended.value_or(now) - *h.firstByte).count();
+    s.bytes = h.sent;
+    s.expectedBytes = h.total;
+    s.sending = h.meter.Started();
+    s.rate = h.meter.Rate();
     s.ended = ended || h.ended;
     std::string label = h.label;
     if (!label.empty()) label.resize(labelWidth, ' ');
@@ -167,9 +177,8 @@ void CProgressBar::Show(Clock::time_point now, bool ended) {
 }
 
 void CProgressBar::Draw() {
-  if (!m_enabled || m_finished || m_handsets.empty()) return;
+  if (!m_enabled || m_finished) return;
   const Clock::time_point now = m_now();
-  NoteFirstBytes(now);
   if (m_shownLines > 0 && now - m_lastDraw < std::chrono::milliseconds(100)) return;
   Show(now, false);
 }
@@ -186,8 +195,8 @@ void CProgressBar::Finish() {
   m_finished = true;
   if (!m_everShown) return;
   const Clock::time_point now = m_now();
-  NoteFirstBytes(now);
-  const bool anySent = std::any_of(m_handsets.begin(), m_handsets.end(), [](const Handset& h) { return h.firstByte; });
+  const bool anySent = std::any_of(m_handsets.begin(), m_handsets.end(),
+                                   [](const Handset& h) { return h.shown && h.meter.Started(); });
   if (!anySent) {
     Clear();
     return;

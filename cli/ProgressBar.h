@@ -8,10 +8,11 @@
 // again after every resize. A terminal shorter than the lines shows those of
 // the first handsets that fit.
 //
-// Speed and time left count from the first byte sent to a handset (seen at
-// the first Draw after it), so that the wait for the handset does not lower
-// them; before it the line says that it waits.
-#include <atomic>
+// What a line shows of the transfer is the run's image payload, measured by
+// a TransferMeter: speed and time left count from the first payload byte, so
+// that the wait for the handset and the boot do not lower them; before it
+// the line says that it waits. A watching station shows a line only for each
+// busy port.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "Terminal.h"
+#include "TransferMeter.h"
 
 namespace morvak::cli {
 
@@ -29,9 +31,10 @@ namespace morvak::cli {
 struct ProgressState {
   uint64_t range = 0;  // the run's progress range and position
   uint64_t position = 0;
-  uint64_t bytes = 0;          // sent so far
-  uint64_t expectedBytes = 0;  // 0: unknown, the fraction is position / range
-  double secondsSending = -1;  // since the first byte was sent; < 0: none yet
+  uint64_t bytes = 0;          // payload sent so far
+  uint64_t expectedBytes = 0;  // the whole payload; 0: unknown, the fraction is position / range
+  bool sending = false;        // the first payload byte has gone out
+  std::optional<double> rate;  // bytes a second since the first byte; none yet
   bool ended = false;          // the run is over: nothing to wait for, no time left
 };
 
@@ -39,24 +42,26 @@ class CProgressBar {
  public:
   using Clock = std::chrono::steady_clock;
   explicit CProgressBar(std::FILE* err, std::function<Clock::time_point()> now = Clock::now);
-  // Ends the line drawn last if Finish did not come (the byte counters may
-  // be gone by then: not read).
+  // Ends the line drawn last if Finish did not come.
   ~CProgressBar();
   CProgressBar(const CProgressBar&) = delete;
   CProgressBar& operator=(const CProgressBar&) = delete;
 
   bool Enabled() const { return m_enabled; }
 
-  // Handset number `index` is the index-th added; `label` heads its line when
-  // not empty; `counter` (may be null) counts the bytes sent to it.
-  void AddHandset(std::string label, const std::atomic<uint64_t>* counter);
+  // Line `handset` (lines are shown in the order of their numbers) starts
+  // afresh for a new run; `label` heads it when not empty.
+  void ShowHandset(size_t handset, std::string label);
+  // The line goes (a watching station's port whose run has ended).
+  void HideHandset(size_t handset);
   void SetRange(size_t handset, uint64_t range);
   void SetPosition(size_t handset, uint64_t position);
-  void SetExpectedBytes(size_t handset, uint64_t bytes);
+  // The run's image payload: `sent` bytes of `total`.
+  void SetPayload(size_t handset, uint64_t sent, uint64_t total);
   // The handset's run has ended: its line stays as it is now.
   void EndHandset(size_t handset);
 
-  // Redraws at most ten times a second; notes the first byte of every handset.
+  // Redraws at most ten times a second.
   void Draw();
   // Removes the lines so that a line can be printed in their place; the next
   // Draw puts them back below it.
@@ -72,16 +77,16 @@ class CProgressBar {
 
  private:
   struct Handset {
+    bool shown = false;
     std::string label;
-    const std::atomic<uint64_t>* counter = nullptr;
     uint64_t range = 0;
     uint64_t position = 0;
-    uint64_t expectedBytes = 0;
-    std::optional<Clock::time_point> firstByte;
-    std::optional<Clock::time_point> ended;
-    uint64_t bytesAtEnd = 0;
+    uint64_t sent = 0;
+    uint64_t total = 0;
+    TransferMeter meter;
+    bool ended = false;
   };
-  void NoteFirstBytes(Clock::time_point now);
+  Handset* Find(size_t handset);
   void Show(Clock::time_point now, bool ended);
   std::string Erase() const;
 

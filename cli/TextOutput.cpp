@@ -6,26 +6,48 @@
 
 namespace morvak::cli {
 
-void CTextOutput::ClearBar() {
+void TextOutput::ClearBar() {
   if (m_mode.bar != nullptr) m_mode.bar->Clear();
 }
 
-void CTextOutput::Line(const std::string& port, const RunEvent& event) {
+void TextOutput::Line(const UnitRef& unit, const RunEvent& event) { PortLine(unit.port, event); }
+
+void TextOutput::PortLine(const PortRef& port, const RunEvent& event) {
   ClearBar();
   if (m_mode.severalHandsets)
-    std::fprintf(m_out, "[%s] %s\n", port.empty() ? "?" : port.c_str(), event.text.c_str());
+    std::fprintf(m_out, "[%s] %s\n", port.name.empty() ? "?" : port.name.c_str(), event.text.c_str());
   else
     std::fprintf(m_out, "%s\n", event.text.c_str());
   std::fflush(m_out);
 }
 
-void CTextOutput::Progress(const std::string&, const RunEvent& event) {
+void TextOutput::Progress(const UnitRef& unit, const RunEvent& event) {
   if (m_mode.bar == nullptr) return;
-  if (event.kind == RunEvent::kProgressRange) m_mode.bar->SetRange(event.handset, event.value);
-  if (event.kind == RunEvent::kProgressPosition) m_mode.bar->SetPosition(event.handset, event.value);
+  if (event.kind == RunEvent::kProgressRange) m_mode.bar->SetRange(unit.port.index, event.value);
+  if (event.kind == RunEvent::kProgressPosition) m_mode.bar->SetPosition(unit.port.index, event.value);
 }
 
-void CTextOutput::Box(const std::string&, const RunEvent& event) {
+void TextOutput::Payload(const UnitRef& unit, uint64_t sent, uint64_t total) {
+  if (m_mode.bar != nullptr) m_mode.bar->SetPayload(unit.port.index, sent, total);
+}
+
+void TextOutput::PortChanged(const PortRef& port, PortState state, const std::string&) {
+  if (m_mode.bar == nullptr) return;
+  // A fixed set of ports has a line each from the start; a station a line
+  // for each port while it flashes.
+  if (m_mode.station) {
+    if (state == PortState::Flashing) m_mode.bar->ShowHandset(port.index, port.name);
+  } else if (state == PortState::Waiting) {
+    m_mode.bar->ShowHandset(port.index, m_mode.severalHandsets ? port.name : std::string());
+  }
+}
+
+void TextOutput::Problem(const std::string& text) {
+  ClearBar();
+  PrintProblem(m_err, text);
+}
+
+void TextOutput::Box(const UnitRef&, const RunEvent& event) {
   // The run posts the box's text as a status line just before. Only an
   // operator at a terminal is asked to confirm, only for a single handset and
   // only while no stop has been asked for: a script never waits for Enter.
@@ -35,7 +57,7 @@ void CTextOutput::Box(const std::string&, const RunEvent& event) {
   WaitForEnter();
 }
 
-void CTextOutput::Stopping(bool endingReads) {
+void TextOutput::Stopping(bool endingReads) {
   ClearBar();
   if (endingReads)
     std::fputs(clitexts::kEndingReads, m_err);
@@ -45,7 +67,13 @@ void CTextOutput::Stopping(bool endingReads) {
     std::fputs(m_mode.severalHandsets ? clitexts::kStoppingAll : clitexts::kStoppingOne, m_err);
 }
 
-void CTextOutput::Result(const HandsetOutcome& o) {
+void TextOutput::Result(const UnitRef& unit, const HandsetOutcome& o) {
+  if (m_mode.bar != nullptr) {
+    if (m_mode.station)
+      m_mode.bar->HideHandset(unit.port.index);
+    else
+      m_mode.bar->EndHandset(unit.port.index);
+  }
   if (!m_mode.station) return;
   ClearBar();
   std::fprintf(m_out, "[%s] %s: ASIC ID %s, %.2f s%s%s\n", o.port.empty() ? "?" : o.port.c_str(),
@@ -54,7 +82,8 @@ void CTextOutput::Result(const HandsetOutcome& o) {
   std::fflush(m_out);
 }
 
-void CTextOutput::Tally(const RecordTotals& tally) {
+void TextOutput::Tally(const RecordTotals& tally) {
+  ClearBar();
   const std::optional<double> rate = tally.UnitsPerHour();
   char perHour[32] = "-";
   if (rate) std::snprintf(perHour, sizeof perHour, "%.1f", *rate);
@@ -62,22 +91,18 @@ void CTextOutput::Tally(const RecordTotals& tally) {
   std::fflush(m_out);
 }
 
-void CTextOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
+void TextOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
   ClearBar();
   if (!m_mode.severalHandsets) return;
   std::fprintf(m_out, "\n%s", FormatSummaryTable(outcomes).c_str());
   std::fflush(m_out);
 }
 
-void CTextOutput::Idle() {
+void TextOutput::Idle() {
   if (m_mode.bar != nullptr) m_mode.bar->Draw();
 }
 
-void CTextOutput::HandsetEnded(size_t handset) {
-  if (m_mode.bar != nullptr) m_mode.bar->EndHandset(handset);
-}
-
-void CTextOutput::RunsEnded() {
+void TextOutput::RunsEnded() {
   if (m_mode.bar != nullptr) m_mode.bar->Finish();
 }
 

@@ -2,11 +2,13 @@
 // The console's text output: status lines on stdout oldest first, one line
 // each as they are posted, prefixed with "[PORT] " when several handsets run;
 // a summary table at the end of such a command; a progress display on stderr
-// (CProgressBar) when stderr is a terminal.
+// (CProgressBar) when stderr is a terminal: a line per port, or for a
+// watching station a line per busy port.
 #include <cstdio>
 
 #include "ProgressBar.h"
-#include "RunOutput.h"
+#include "RunReport.h"
+#include "StationReport.h"
 
 namespace morvak::cli {
 
@@ -19,15 +21,19 @@ struct TextOutputMode {
   bool station = false;
 };
 
-class CTextOutput : public IRunOutput {
+class TextOutput : public IRunReport, public IStationReport {
  public:
-  CTextOutput(std::FILE* out, std::FILE* err, TextOutputMode mode) : m_out(out), m_err(err), m_mode(mode) {}
+  TextOutput(std::FILE* out, std::FILE* err, TextOutputMode mode) : m_out(out), m_err(err), m_mode(mode) {}
 
-  void Line(const std::string& port, const RunEvent& event) override;
-  void Progress(const std::string& port, const RunEvent& event) override;
-  void Box(const std::string& port, const RunEvent& event) override;
-  void HandsetEnded(size_t handset) override;
-  void Result(const HandsetOutcome& outcome) override;
+  void Line(const UnitRef& unit, const RunEvent& event) override;
+  void Progress(const UnitRef& unit, const RunEvent& event) override;
+  void Box(const UnitRef& unit, const RunEvent& event) override;
+  void Payload(const UnitRef& unit, uint64_t sent, uint64_t total) override;
+  void Result(const UnitRef& unit, const HandsetOutcome& outcome) override;
+
+  void PortChanged(const PortRef& port, PortState state, const std::string& detail) override;
+  void PortLine(const PortRef& port, const RunEvent& event) override;
+  void Problem(const std::string& text) override;
   void Tally(const RecordTotals& tally) override;
   void Stopping(bool endingReads) override;
   void Summary(const std::vector<HandsetOutcome>& outcomes) override;

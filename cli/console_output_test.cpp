@@ -30,7 +30,7 @@ void QueueText(ScriptedTransport& t, const std::string& payload) {
 }
 
 // The events a link's report wait posts for this script, taken from the queue.
-std::deque<RunEvent> ReportEvents(CRunEventQueue& events, const std::vector<std::string>& texts) {
+std::deque<RunEvent> ReportEvents(RunEventQueue& events, const std::vector<std::string>& texts) {
   auto transport = std::make_unique<ScriptedTransport>();
   for (const std::string& text : texts) QueueText(*transport, text);
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_RANGE, 9, 0});
@@ -63,7 +63,7 @@ TEST(ConsoleOutputTest, HandsetTextsBecomeValidJsonLines) {
       std::string("\"quoted\" C:\\dir"),
       std::string("shown\0hidden", 12),  // the host shows what comes before the NUL
   };
-  CRunEventQueue events;
+  RunEventQueue events;
   std::deque<RunEvent> posted = ReportEvents(events, texts);
   Captured out;
   CJsonOutput json(out.File());
@@ -89,7 +89,7 @@ TEST(ConsoleOutputTest, HandsetTextsBecomeValidJsonLines) {
 }
 
 TEST(ConsoleOutputTest, TextLinesOfSeveralHandsetsCarryTheirPort) {
-  CRunEventQueue events;
+  RunEventQueue events;
   std::deque<RunEvent> posted = ReportEvents(events, {"first", "second"});
   Captured out, err;
   CTextOutput several(out.File(), err.File(), TextOutputMode{true, nullptr, false});

@@ -14,15 +14,9 @@ namespace morvak::fuzz {
 namespace {
 
 // A run state without a front end: the Start checks report to nobody.
-class QuietRun : public CFlashRun {
+class QuietRun : private IRunEvents, public CFlashRun {
  public:
-  void OnRunBegins() override {}
-  void OnStatusLine(std::string) override {}
-  void OnProgressRange(uint32_t) override {}
-  void OnProgressPosition(uint32_t) override {}
-  void OnPayloadSent(uint64_t, uint64_t) override {}
-  void OnRunOutcome(bool) override {}
-  void OnMessageBox(const std::string&) override {}
+  QuietRun() : CFlashRun(static_cast<IRunEvents&>(*this)) {}
 };
 
 struct Setup {
@@ -85,11 +79,13 @@ bool SignatureAt(const uint8_t* file, size_t size, uint32_t offset) {
 
 std::string CheckStart(const Setup& s, const std::string& path, const uint8_t* file, size_t size) {
   QuietRun run;
-  run.m_strModuleDirectory = ScratchDirectory();
-  run.m_strImagePath = path;
-  run.m_nFlashType = s.flashType;
+  RunSettings settings;
+  settings.moduleDirectory = ScratchDirectory();
+  settings.imagePath = path;
+  settings.flashType = s.flashType;
+  settings.eraseReserved = s.eraseReserved;
   std::string line;
-  const bool started = run.ApplyStartSettings(s.eraseReserved, line);
+  const bool started = run.ApplyStartSettings(settings, line);
   if (started != line.empty()) return started ? "Start went ahead with a line to show" : "Start refused without a line";
   if (run.m_bCrcEnable != (s.crc ? 1 : 0)) return "Start did not take CRCEnable";
   if (!started) {

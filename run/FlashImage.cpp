@@ -121,7 +121,7 @@ int CFlashRun::FlashImage() {
       text = Format(texts::kFreadFileFailed, ShownPath(imagePath).c_str());
       break;
     }
-    OnProgressRange(m_nRecordCount);
+    m_events.OnProgressRange(m_nRecordCount);
     uint32_t counter = 0;
     for (;;) {
       const ImageRecord record = UnpackImageRecord(bytes);
@@ -172,14 +172,14 @@ int CFlashRun::FlashImage() {
         break;
       }
       ++counter;
-      OnProgressPosition(counter);
+      m_events.OnProgressPosition(counter);
     }
   } while (false);
 
   delete[] m_imageFile.data;
   m_imageFile.data = nullptr;
   PostStatus(text);
-  OnProgressPosition(0);
+  m_events.OnProgressPosition(0);
   // After the step's last message: the operator sees the outcome line while
   // the rest of the image is read for the record.
   if (digesting && file != nullptr) {

@@ -11,7 +11,9 @@
 
 namespace morvak {
 
-CFlashRun::CFlashRun() : m_strModuleDirectory(GetModuleDirectory()) { m_link.m_pOwner = this; }
+CFlashRun::CFlashRun(IRunEvents& events) : m_strModuleDirectory(GetModuleDirectory()), m_events(events) {
+  m_link.m_pOwner = &events;
+}
 
 CFlashRun::~CFlashRun() {
   // A deriving class ends its worker before its own members go; this is the
@@ -25,9 +27,7 @@ CFlashRun::~CFlashRun() {
   delete[] m_imageFile.data;
 }
 
-void CFlashRun::PostStatus(const std::string& text) { OnStatusLine(text); }
-
-void CFlashRun::ReleaseRunControls() {}
+void CFlashRun::PostStatus(const std::string& text) { m_events.OnStatusLine(text); }
 
 bool CFlashRun::StartWorker() {
   // The worker's last act after it has given the buttons back is to clear the
@@ -71,12 +71,12 @@ unsigned CFlashRun::FlashThreadProc(void* param) {
   CFlashRun* run = static_cast<CFlashRun*>(param);
   const int result = run->RunFlashing();
   if (run->DigestWanted() && !run->m_bImageDigestDone) run->FinishImageDigest(nullptr, nullptr);
-  run->OnRunOutcome(result != 0);
+  run->m_events.OnRunOutcome(result != 0);
   // The channels of this run are released here, so that the next run opens
   // the handset afresh (it may have been re-plugged).
   run->m_link.m_device.Close();
-  run->ReleaseRunControls();
-  run->OnWorkerFinished();
+  run->m_events.ReleaseRunControls();
+  run->m_events.OnWorkerFinished();
   run->m_bWorkerAlive.store(false);
   return 0;
 }
@@ -85,7 +85,7 @@ int CFlashRun::RunFlashing() {
   std::fill(std::begin(m_asicId), std::end(m_asicId), uint8_t{0});
   m_strImageSha256.clear();
   m_bImageDigestDone = false;
-  OnRunBegins();
+  m_events.OnRunBegins();
   m_link.m_nPayloadTotal = m_nPayloadSize;
   m_link.m_device.ResetPayloadCount();
   PostStatus(Format(texts::kReadInputFile, ShownPath(m_strRunImagePath).c_str()));

@@ -1,9 +1,8 @@
 #pragma once
 // CFlashRun: the state of one flashing run and the run itself, free of any
 // window toolkit. The main dialog derives from it (the dialog stays the home
-// of the run state) and the console front end uses it too. The run talks to
-// its front end only through the IRunEvents calls, which the deriving class
-// implements, and through ReleaseRunControls at the very end of a run.
+// of the run state); the station's engine holds one per unit. The run talks
+// to its front end only through the IRunEvents it was made with.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -26,15 +25,34 @@ inline constexpr uint32_t PROGRAMMER_LOAD_ADDRESS = 0x10000000u;
 inline constexpr uint32_t FILE_SIZE_LIMIT = 0x10000000u;  // exclusive
 inline constexpr uint32_t IMAGE_BUFFER_MIN = 0x120000u;
 
-class CFlashRun : public IRunEvents {
+// What a front end chooses for a run; ApplyStartSettings takes it into the
+// run members.
+struct RunSettings {
+  // The executable's directory with its trailing '/', where file/ lives.
+  std::string moduleDirectory;
+  std::string imagePath;
+  int flashType = FLASH_TYPE_NAND;
+  bool eraseReserved = false;
+  // Takes the place of ReplyTimeout= of the configuration (a command line's).
+  std::optional<std::chrono::milliseconds> replyTimeout;
+  // How long the run waits for its handset to appear; none: the link's own.
+  std::optional<std::chrono::milliseconds> waitTimeout;
+  // A front end that records runs: the run takes the SHA-256 of the image
+  // bytes it reads (RecordFile= in the configuration asks for it too).
+  bool digestImage = false;
+};
+
+class CFlashRun {
  public:
-  CFlashRun();
-  ~CFlashRun() override;
+  // `events` hears everything the run tells its front end; it outlives the run.
+  explicit CFlashRun(IRunEvents& events);
+  virtual ~CFlashRun();
   CFlashRun(const CFlashRun&) = delete;
   CFlashRun& operator=(const CFlashRun&) = delete;
 
-  // --- Run members. The window writes the first two; Start writes the rest
-  // before the worker exists, and the worker only reads them afterwards.
+  // --- Run members. Start writes them before the worker exists (the window
+  // binds the first two to its fields), and the worker only reads them
+  // afterwards.
   std::string m_strImagePath;
   int m_nFlashType = FLASH_TYPE_NAND;
   int m_bRawImage = 0;
@@ -67,10 +85,11 @@ class CFlashRun : public IRunEvents {
   std::optional<std::chrono::milliseconds> m_replyTimeoutOverride;
 
   // --- Start (window thread). Everything Start does that is not a control:
-  // clears the stop flags, reads the configuration, builds the paths and checks
-  // the image for the flash type in m_nFlashType. True when a run may start;
-  // otherwise false, with the line to show in `line` (empty: show nothing).
-  bool ApplyStartSettings(bool eraseReserved, std::string& line);
+  // takes `settings` into the run members, clears the stop flags, reads the
+  // configuration, builds the paths and checks the image for the flash type.
+  // True when a run may start; otherwise false, with the line to show in
+  // `line` (empty: show nothing).
+  bool ApplyStartSettings(const RunSettings& settings, std::string& line);
   // Whether the last refused Start was refused for its configuration file
   // (not a regular file, too large, unreadable, a value that is no value).
   bool ConfigurationRefused() const { return m_bConfigRefused; }
@@ -117,16 +136,8 @@ class CFlashRun : public IRunEvents {
   int CountImageRecords(int32_t offset);
   int FindReservedSize(int32_t offset);
 
- protected:
-  // The run's last act on its front end, from the worker after the outcome:
-  // "Stop flashing" is disabled and "Start flashing" enabled; the window waits
-  // until that is done, like a cross-thread SendMessage. The run state itself
-  // has no controls: the default does nothing.
-  virtual void ReleaseRunControls();
-  // The worker has returned from FlashThreadProc's run (after the controls were released).
-  virtual void OnWorkerFinished() {}
-
  private:
+  IRunEvents& m_events;
   // The image path as Start took it: the window may rewrite m_strImagePath
   // while the run goes on.
   std::string m_strRunImagePath;

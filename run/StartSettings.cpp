@@ -44,9 +44,15 @@ std::string ConfigurationProblem(ProfileLoadResult result, int errorNumber, cons
   return Format(texts::kConfigUnreadable, shown.c_str(), std::strerror(errorNumber));
 }
 
-bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
+bool CFlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line) {
   line.clear();
   m_bConfigRefused = false;
+  m_strModuleDirectory = settings.moduleDirectory;
+  m_strImagePath = settings.imagePath;
+  m_nFlashType = settings.flashType;
+  m_replyTimeoutOverride = settings.replyTimeout;
+  if (settings.waitTimeout) m_link.m_waitTimeout = *settings.waitTimeout;
+  m_bDigestImage = settings.digestImage;
   if (m_strImagePath.empty()) return false;
   m_link.m_bCancelWait.store(0);
   m_link.m_device.m_bAbort.store(0);
@@ -75,7 +81,7 @@ bool CFlashRun::ApplyStartSettings(bool eraseReserved, std::string& line) {
     return false;
   }
   m_bCrcEnable = static_cast<int>(config.crcEnable);
-  m_bEraseReserved = eraseReserved ? 1 : 0;
+  m_bEraseReserved = settings.eraseReserved ? 1 : 0;
   m_bRecordConfigured = !config.recordFile.empty();
   m_link.m_device.SetReplyTimeout(
       m_replyTimeoutOverride.value_or(std::chrono::seconds(config.replyTimeoutSeconds)));

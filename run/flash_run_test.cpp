@@ -56,7 +56,7 @@ struct RunFixture : ::testing::Test {
   bool Flash(const std::string& path) {
     run.m_strImagePath = path;
     std::string line;
-    if (!run.ApplyStartSettings(false, line)) {
+    if (!run.ApplyStartSettings(morvak::testing::SettingsOf(run), line)) {
       ADD_FAILURE() << "Start refused: " << line;
       return false;
     }
@@ -239,7 +239,7 @@ TEST_F(RunFixture, StopBeforeTheHandsetAppearsFailsWithTheLoaderLine) {
   UseFaults("appear=600000");
   run.m_strImagePath = image;
   std::string line;
-  ASSERT_TRUE(run.ApplyStartSettings(false, line));
+  ASSERT_TRUE(run.ApplyStartSettings(morvak::testing::SettingsOf(run), line));
   ASSERT_TRUE(run.StartWorker());
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const auto stopped = std::chrono::steady_clock::now();
@@ -256,7 +256,7 @@ TEST_F(RunFixture, AHungReadEndsWhenTheProgramShutsDown) {
   UseFaults("hang=run:2");
   run.m_strImagePath = image;
   std::string line;
-  ASSERT_TRUE(run.ApplyStartSettings(false, line));
+  ASSERT_TRUE(run.ApplyStartSettings(morvak::testing::SettingsOf(run), line));
   ASSERT_TRUE(run.StartWorker());
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   run.RequestStop();  // Stop alone leaves the pending read
@@ -358,7 +358,7 @@ TEST(TwoRunsSideBySide, EachHandsetReceivesItsOwnImage) {
     runs[i].run.m_strModuleDirectory = dir.Directory();
     runs[i].run.m_strImagePath = runs[i].image;
     std::string line;
-    ASSERT_TRUE(runs[i].run.ApplyStartSettings(false, line)) << line;
+    ASSERT_TRUE(runs[i].run.ApplyStartSettings(morvak::testing::SettingsOf(runs[i].run), line)) << line;
   }
   for (One& one : runs) ASSERT_TRUE(one.run.StartWorker());
   for (One& one : runs) one.run.JoinWorker();

@@ -160,7 +160,7 @@ class RecordedRunTest : public ::testing::Test {
     run.m_link.m_device.SetTransport(std::make_unique<VirtualHandsetTransport>(plan));
     run.m_strImagePath = image;
     std::string line;
-    ASSERT_TRUE(run.ApplyStartSettings(false, line)) << line;
+    ASSERT_TRUE(run.ApplyStartSettings(morvak::testing::SettingsOf(run), line)) << line;
     const auto started = std::chrono::system_clock::now();
     ASSERT_TRUE(run.StartWorker());
     run.JoinWorker();
@@ -241,7 +241,7 @@ TEST_F(RecordedRunTest, AnImageWrittenDuringTheRunNeverSucceeds) {
   run.m_link.m_device.SetTransport(std::move(transport));
   run.m_strImagePath = image;
   std::string line;
-  ASSERT_TRUE(run.ApplyStartSettings(false, line)) << line;
+  ASSERT_TRUE(run.ApplyStartSettings(morvak::testing::SettingsOf(run), line)) << line;
   ASSERT_TRUE(run.StartWorker());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   // Once the raw part is in, the image is open and its record is streaming.
@@ -283,7 +283,7 @@ TEST_F(RecordedRunTest, AnImageReplacedAfterStartIsNotSent) {
   run.m_link.m_device.SetTransport(std::move(transport));
   run.m_strImagePath = image;
   std::string line, error;
-  ASSERT_TRUE(run.ApplyStartSettings(false, line)) << line;
+  ASSERT_TRUE(run.ApplyStartSettings(morvak::testing::SettingsOf(run), line)) << line;
   std::filesystem::rename(other, image);
   const auto started = std::chrono::system_clock::now();
   ASSERT_TRUE(run.StartWorker());

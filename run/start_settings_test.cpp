@@ -41,7 +41,7 @@ struct StartFixture : ::testing::Test {
   bool Start(const std::string& path, int flashType = 0) {
     run.m_strImagePath = path;
     run.m_nFlashType = flashType;
-    return run.ApplyStartSettings(false, line);
+    return run.ApplyStartSettings(morvak::testing::SettingsOf(run), line);
   }
 };
 

@@ -2,7 +2,7 @@
 
 namespace morvak {
 
-void CRunEventQueue::Post(RunEvent event) {
+void RunEventQueue::Post(RunEvent event) {
   event.time = std::chrono::system_clock::now();
   {
     std::lock_guard lock(m_mutex);
@@ -11,10 +11,10 @@ void CRunEventQueue::Post(RunEvent event) {
   m_wake.notify_one();
 }
 
-void CRunEventQueue::PostBoxAndWait(size_t handset, std::string text) {
+void RunEventQueue::PostBoxAndWait(size_t unit, std::string text) {
   RunEvent event;
   event.kind = RunEvent::kBox;
-  event.handset = handset;
+  event.unit = unit;
   event.text = std::move(text);
   event.closed = std::make_shared<std::promise<void>>();
   std::future<void> closed = event.closed->get_future();
@@ -22,7 +22,7 @@ void CRunEventQueue::PostBoxAndWait(size_t handset, std::string text) {
   closed.wait();
 }
 
-std::deque<RunEvent> CRunEventQueue::Take(std::chrono::milliseconds wait) {
+std::deque<RunEvent> RunEventQueue::Take(std::chrono::milliseconds wait) {
   std::unique_lock lock(m_mutex);
   m_wake.wait_for(lock, wait, [this] { return !m_events.empty(); });
   std::deque<RunEvent> events;

@@ -1,7 +1,7 @@
 #pragma once
-// What the runs of one console command post, in one queue: each run's worker
-// posts, the main thread takes the events in posting order and prints them.
-// Every event carries the handset it is about and when it was posted.
+// What the runs of one session post, in one queue: each run's worker
+// posts, the session's thread takes the events in posting order.
+// Every event carries the unit it is about and when it was posted.
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -19,7 +19,7 @@ struct RunEvent {
   // returned.
   enum Kind { kLine, kProgressRange, kProgressPosition, kOutcome, kBox, kFinished };
   Kind kind = kLine;
-  size_t handset = 0;
+  size_t unit = 0;  // the session's number of the run
   uint64_t value = 0;      // kProgressRange: the upper bound; kProgressPosition: the position
   bool succeeded = false;  // kOutcome
   std::string text;        // kLine, kBox
@@ -28,12 +28,12 @@ struct RunEvent {
   std::shared_ptr<std::promise<void>> closed;
 };
 
-class CRunEventQueue {
+class RunEventQueue {
  public:
   // Stamps the event with the time and queues it. Safe from any thread.
   void Post(RunEvent event);
   // Queues a box and waits until whoever takes it has closed it.
-  void PostBoxAndWait(size_t handset, std::string text);
+  void PostBoxAndWait(size_t unit, std::string text);
   // Every event queued so far, oldest first; waits up to `wait` for one.
   std::deque<RunEvent> Take(std::chrono::milliseconds wait);
 

@@ -4,7 +4,7 @@
 
 #include "BorrowedTransport.h"
 #include "PortWatch.h"
-#include "QueuedRun.h"
+#include "QueuedRunEvents.h"
 #include "RecordTotals.h"
 #include "RunEventQueue.h"
 #include "RunRecord.h"
@@ -22,16 +22,16 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kLookInterval = std::chrono::milliseconds(50);
 // How often the ports are listed afresh for handsets on new ones (USB).
 constexpr auto kFindPortsInterval = std::chrono::seconds(1);
-// A run starts because its handset was seen; should it go away before the
-// run opens it, the run ends after this wait (or the setup's) instead of
-// holding the port for ever.
+// A watching session's run starts because its handset was seen; should it go
+// away before the run opens it, the run ends after this wait (or the setup's)
+// instead of holding the port for ever.
 constexpr auto kArrivalWait = std::chrono::seconds(10);
 constexpr size_t kNoRun = static_cast<size_t>(-1);
 
 struct Port {
   HandsetChannel channel;
-  std::unique_ptr<CPortWatch> watch;
-  size_t run = kNoRun;       // the run that has the port's channel now
+  std::unique_ptr<PortWatch> watch;
+  size_t run = kNoRun;       // the unit that has the port's channel now
   bool interrupted = false;  // its channel never opens again
   bool shownOnce = false;
   PortState shown = PortState::Waiting;
@@ -39,16 +39,23 @@ struct Port {
 };
 
 struct Unit {
-  std::unique_ptr<CQueuedRun> run;
-  CBorrowedTransport* channel = nullptr;  // owned by the run
+  // The events outlive the run that tells them.
+  std::unique_ptr<QueuedRunEvents> events;
+  std::unique_ptr<CFlashRun> run;
+  BorrowedTransport* channel = nullptr;  // owned by the run
+  size_t number = 0;  // in the session, in the order the runs were prepared
   size_t port = 0;
   HandsetOutcome outcome;
   bool finished = false;
 };
 
-class CStation {
+class Station {
  public:
-  CStation(StationSetup setup, IRunOutput& output) : m_setup(std::move(setup)), m_output(output) {}
+  Station(StationSetup setup, IRunReport& runs, IStationReport& station)
+      : m_setup(std::move(setup)), m_runs(runs), m_station(station) {
+    m_setup.run.digestImage = !m_setup.recordPath.empty();
+    if (m_setup.rearm) m_setup.run.waitTimeout = m_setup.run.waitTimeout.value_or(kArrivalWait);
+  }
 
   StationEnd Run();
 
@@ -57,209 +64,309 @@ class CStation {
   void FindNewPorts();
   bool Arming() const;
   bool Running() const;
-  // Start's checks for a run: false (with the line said) when refused.
-  bool Prepare(CQueuedRun& run, const std::string& port);
+  PortRef RefOf(size_t port) const { return {port, m_ports[port]->channel.port}; }
+  UnitRef RefOf(const Unit& u) const { return {{u.port, u.outcome.port}, u.number}; }
+  // A unit on `port` whose run has passed Start's checks; null (with the line
+  // said) when Start refused it.
+  Unit* Prepare(size_t port);
+  void Start(Unit& u);
+  void StartFixedPorts();
   void Look(size_t port);
-  void Arm(size_t port);
-  void Show(Port& port, PortState state, const std::string& detail = {});
+  void Show(size_t port, PortState state, const std::string& detail = {});
+  void Say(const PortRef& port, const std::string& text);
   void Handle(RunEvent& event);
+  bool Apply(RunEvent& event, Unit& u);
   void Ended(size_t unit);
+  void Record(const Unit& u);
   void ReportPayloads();
   void ActOnStops();
-  void Say(const std::string& port, const std::string& text);
-  void Problem(const std::string& text) const {
-    if (m_setup.problem) m_setup.problem(text);
-  }
+  // The handsets found that could not be opened, each shown as its line and result.
+  std::vector<HandsetOutcome> ShowUnopened();
 
   StationSetup m_setup;
-  IRunOutput& m_output;
-  CRunEventQueue m_events;
+  IRunReport& m_runs;
+  IStationReport& m_station;
+  RunEventQueue m_events;
   std::vector<std::unique_ptr<Port>> m_ports;
-  std::vector<std::unique_ptr<Unit>> m_units;  // every run, by its events' handset number
+  std::vector<std::unique_ptr<Unit>> m_units;  // every run, by its events' unit number
   int m_stopsSeen = 0;
   StationEnd m_end;
   RecordTotals m_tally;
+  std::string m_listingProblem;
 };
 
-void CStation::AddPort(HandsetChannel channel) {
+void Station::AddPort(HandsetChannel channel) {
   auto port = std::make_unique<Port>();
   port->channel = std::move(channel);
-  port->watch = std::make_unique<CPortWatch>(*port->channel.transport);
+  port->watch = std::make_unique<PortWatch>(*port->channel.transport);
   m_ports.push_back(std::move(port));
-  Show(*m_ports.back(), PortState::Waiting);
+  Show(m_ports.size() - 1, PortState::Waiting);
 }
 
-void CStation::FindNewPorts() {
-  if (!m_setup.newPorts) return;
+void Station::FindNewPorts() {
+  if (!m_setup.ports.newPorts) return;
   std::vector<std::string> watched;
   for (const auto& p : m_ports) watched.push_back(p->channel.port);
-  for (HandsetChannel& channel : m_setup.newPorts(watched)) AddPort(std::move(channel));
+  std::vector<HandsetChannel> found;
+  std::string problem;
+  // A listing that fails is said once, and again when it has worked between.
+  if (!m_setup.ports.newPorts(watched, found, problem)) {
+    if (problem != m_listingProblem) m_station.Problem(problem);
+    m_listingProblem = problem;
+    return;
+  }
+  m_listingProblem.clear();
+  for (HandsetChannel& channel : found) AddPort(std::move(channel));
 }
 
-bool CStation::Arming() const {
-  return m_stopsSeen == 0 && !m_end.refused && (!m_setup.units || m_units.size() < *m_setup.units);
+bool Station::Arming() const {
+  return m_setup.rearm && m_stopsSeen == 0 && !m_end.refused && (!m_setup.units || m_units.size() < *m_setup.units);
 }
 
-bool CStation::Running() const {
+bool Station::Running() const {
   for (const auto& p : m_ports)
     if (p->run != kNoRun) return true;
   return false;
 }
 
-void CStation::Say(const std::string& port, const std::string& text) {
+void Station::Say(const PortRef& port, const std::string& text) {
   RunEvent line;
   line.kind = RunEvent::kLine;
   line.text = text;
   line.time = std::chrono::system_clock::now();
-  m_output.Line(port, line);
+  m_station.PortLine(port, line);
 }
 
-void CStation::Show(Port& p, PortState state, const std::string& detail) {
+void Station::Show(size_t index, PortState state, const std::string& detail) {
+  Port& p = *m_ports[index];
   if (p.shownOnce && p.shown == state && p.shownProblem == detail) return;
   p.shownOnce = true;
   p.shown = state;
   p.shownProblem = detail;
-  m_output.PortChanged(p.channel.port, state, detail);
+  m_station.PortChanged(RefOf(index), state, detail);
 }
 
-bool CStation::Prepare(CQueuedRun& run, const std::string& port) {
-  run.m_strModuleDirectory = m_setup.moduleDirectory;
-  run.m_strImagePath = m_setup.imagePath;
-  run.m_nFlashType = m_setup.oneNand ? FLASH_TYPE_ONENAND : FLASH_TYPE_NAND;
-  run.m_replyTimeoutOverride = m_setup.replyTimeout;
-  run.m_link.m_waitTimeout = m_setup.waitTimeout.value_or(kArrivalWait);
-  run.m_bDigestImage = !m_setup.recordPath.empty();
+Unit* Station::Prepare(size_t port) {
+  Port& p = *m_ports[port];
+  auto unit = std::make_unique<Unit>();
+  unit->number = m_units.size();
+  unit->port = port;
+  unit->outcome.port = p.channel.port;
+  unit->events = std::make_unique<QueuedRunEvents>(m_events, m_units.size());
+  unit->run = std::make_unique<CFlashRun>(*unit->events);
+  auto channel = std::make_unique<BorrowedTransport>(*p.channel.transport);
+  unit->channel = channel.get();
+  unit->run->m_link.m_device.SetTransport(std::move(channel));
   std::string line;
-  if (run.ApplyStartSettings(m_setup.eraseReserved, line)) return true;
-  // Every run reads the same image and configuration: none would start.
-  if (port.empty())
-    Problem(line);
-  else
-    Say(port, line);
+  if (unit->run->ApplyStartSettings(m_setup.run, line)) {
+    m_units.push_back(std::move(unit));
+    return m_units.back().get();
+  }
+  // The run goes with its Shutdown's Interrupt, which must not reach the port.
+  unit->channel->Release();
   m_end.refused = true;
-  m_end.configurationRefused = run.ConfigurationRefused();
-  return false;
+  m_end.configurationRefused = m_end.configurationRefused || unit->run->ConfigurationRefused();
+  if (m_setup.rearm) {
+    // Every run reads the same image and configuration: none would start.
+    Say(RefOf(port), line);
+    return nullptr;
+  }
+  // A port of a fixed set has its outcome, and its line, all the same.
+  unit->outcome.lastLine = line;
+  unit->outcome.endedAt = std::chrono::system_clock::now();
+  unit->finished = true;
+  unit->run.reset();
+  m_units.push_back(std::move(unit));
+  const Unit& u = *m_units.back();
+  if (!line.empty()) Say(RefOf(port), line);
+  m_runs.Result(RefOf(u), u.outcome);
+  return nullptr;
 }
 
-void CStation::Look(size_t index) {
+void Station::Start(Unit& u) {
+  Port& p = *m_ports[u.port];
+  p.run = u.number;
+  Show(u.port, PortState::Flashing);
+  u.outcome.startedAt = std::chrono::system_clock::now();
+  u.outcome.started = u.run->StartWorker();
+  if (!u.outcome.started) Ended(p.run);
+}
+
+void Station::StartFixedPorts() {
+  std::vector<Unit*> accepted;
+  for (size_t i = 0; i < m_ports.size(); ++i) {
+    Unit* u = Prepare(i);
+    // Every run reads the same configuration: none starts.
+    if (m_end.configurationRefused) return;
+    if (u != nullptr) accepted.push_back(u);
+  }
+  for (Unit* u : accepted) Start(*u);
+}
+
+void Station::Look(size_t index) {
   Port& p = *m_ports[index];
   if (p.interrupted || p.run != kNoRun) return;
   const bool waiting = p.watch->HandsetWaiting();
   const PortLook look = p.watch->LastLook();
   if (look == PortLook::Interrupted) {
     p.interrupted = true;
-    Show(p, PortState::Closed);
+    Show(index, PortState::Closed);
     return;
   }
   if (look == PortLook::Unusable) {
     // An unusable port says what to mend once, and again when that changes.
-    if (p.shown != PortState::Unusable || p.shownProblem != p.watch->Problem()) Say(p.channel.port, p.watch->Problem());
-    Show(p, PortState::Unusable, p.watch->Problem());
+    if (p.shown != PortState::Unusable || p.shownProblem != p.watch->Problem()) Say(RefOf(index), p.watch->Problem());
+    Show(index, PortState::Unusable, p.watch->Problem());
   } else if (look == PortLook::Absent) {
-    Show(p, PortState::Waiting);  // the flashed handset has gone
+    Show(index, PortState::Waiting);  // the flashed handset has gone
   }
-  if (waiting) Arm(index);
+  if (!waiting) return;
+  if (Unit* u = Prepare(index)) Start(*u);
 }
 
-void CStation::Arm(size_t index) {
-  Port& p = *m_ports[index];
-  auto unit = std::make_unique<Unit>();
-  unit->port = index;
-  unit->outcome.port = p.channel.port;
-  unit->run = std::make_unique<CQueuedRun>(&m_events, m_units.size());
-  auto channel = std::make_unique<CBorrowedTransport>(*p.channel.transport);
-  unit->channel = channel.get();
-  unit->run->m_link.m_device.SetTransport(std::move(channel));
-  if (!Prepare(*unit->run, p.channel.port)) {
-    // The run goes with its Shutdown's Interrupt, which must not reach the port.
-    unit->channel->Release();
-    return;
+// One event of a run into its outcome and the reports; true for kFinished,
+// which the caller acts on itself (the worker has returned).
+bool Station::Apply(RunEvent& event, Unit& u) {
+  HandsetOutcome& o = u.outcome;
+  switch (event.kind) {
+    case RunEvent::kLine:
+      o.lastLine = event.text;
+      m_runs.Line(RefOf(u), event);
+      break;
+    case RunEvent::kProgressRange:
+    case RunEvent::kProgressPosition:
+      m_runs.Progress(RefOf(u), event);
+      break;
+    case RunEvent::kOutcome:
+      o.succeeded = event.succeeded;
+      o.endedAt = event.time;
+      break;
+    case RunEvent::kBox:
+      m_runs.Box(RefOf(u), event);
+      event.closed->set_value();
+      break;
+    case RunEvent::kFinished: return true;
   }
-  p.run = m_units.size();
-  Show(p, PortState::Flashing);
-  unit->outcome.startedAt = std::chrono::system_clock::now();
-  unit->outcome.started = unit->run->StartWorker();
-  m_units.push_back(std::move(unit));
-  if (!m_units.back()->outcome.started) Ended(p.run);
+  return false;
 }
 
-void CStation::Handle(RunEvent& event) {
-  if (event.handset >= m_units.size()) return;
-  if (ApplyRunEvent(event, m_units[event.handset]->outcome, m_output)) Ended(event.handset);
+void Station::Handle(RunEvent& event) {
+  if (event.unit >= m_units.size()) return;
+  if (Apply(event, *m_units[event.unit])) Ended(event.unit);
 }
 
-void CStation::Ended(size_t index) {
+void Station::Record(const Unit& u) {
+  const HandsetOutcome& o = u.outcome;
+  if (m_setup.recordPath.empty() || !o.started) return;
+  const RunEnding ending{o.succeeded, o.lastLine, o.startedAt, o.endedAt, o.port};
+  std::string error;
+  if (!AppendRunRecord(m_setup.recordPath, MakeRunRecord(*u.run, ending, u.run->ImageSha256()), error)) {
+    m_station.Problem(error);
+    m_end.recordsWritten = false;
+  }
+}
+
+void Station::Ended(size_t index) {
   Unit& u = *m_units[index];
   if (u.finished) return;
   u.finished = true;
   // kFinished is the worker's last act: everything it wrote is ours to read.
   u.run->JoinWorker();
+  Port& p = *m_ports[u.port];
   HandsetOutcome& o = u.outcome;
   if (o.endedAt < o.startedAt) o.endedAt = std::chrono::system_clock::now();
   o.asicIdHex = AsicIdHex(*u.run);
+  o.port = PortOf(p.channel);
   // The transfer as it ended, which the last look may have missed.
-  if (const CQueuedRun::Payload payload = u.run->PayloadSent(); payload.total != 0)
-    m_output.Payload(o.port, payload.sent, payload.total);
-  m_output.HandsetEnded(index);
-  m_output.Result(o);
-  if (!m_setup.recordPath.empty() && o.started) {
-    const RunEnding ending{o.succeeded, o.lastLine, o.startedAt, o.endedAt, o.port};
-    std::string error;
-    if (!AppendRunRecord(m_setup.recordPath, MakeRunRecord(*u.run, ending, u.run->ImageSha256()), error)) {
-      Problem(error);
-      m_end.recordsWritten = false;
-    }
-  }
+  if (const QueuedRunEvents::Payload payload = u.events->PayloadSent(); payload.total != 0)
+    m_runs.Payload(RefOf(u), payload.sent, payload.total);
+  m_runs.Result(RefOf(u), o);
+  Record(u);
+  // The port has its channel back; the run and its link go.
+  u.channel->Release();
+  u.run.reset();
+  p.run = kNoRun;
+  p.watch->RunEnded();
+  Show(u.port, o.succeeded ? PortState::Passed : PortState::Failed);
+  if (!m_setup.rearm) return;
   RecordEntry entry;
   entry.started = o.startedAt;
   entry.succeeded = o.succeeded;
   entry.elapsedSeconds = o.Seconds();
   m_tally.Add(entry);
-  m_output.Tally(m_tally);
-  // The port has its channel back; the run and its link go.
-  u.channel->Release();
-  u.run.reset();
-  Port& p = *m_ports[u.port];
-  p.run = kNoRun;
-  p.watch->RunEnded();
-  Show(p, o.succeeded ? PortState::Passed : PortState::Failed);
-  if (!o.succeeded && !p.interrupted) Say(p.channel.port, texts::kUnplugFailed);
+  m_station.Tally(m_tally);
+  if (!o.succeeded && !p.interrupted) Say(RefOf(u.port), texts::kUnplugFailed);
 }
 
-void CStation::ReportPayloads() {
+void Station::ReportPayloads() {
   for (const auto& u : m_units) {
-    if (u->finished || !u->run) continue;
-    const CQueuedRun::Payload payload = u->run->PayloadSent();
-    if (payload.total != 0) m_output.Payload(u->outcome.port, payload.sent, payload.total);
+    if (u->finished) continue;
+    const QueuedRunEvents::Payload payload = u->events->PayloadSent();
+    if (payload.total != 0) m_runs.Payload(RefOf(*u), payload.sent, payload.total);
   }
 }
 
-void CStation::ActOnStops() {
+void Station::ActOnStops() {
   const int requests = m_setup.stopRequests ? m_setup.stopRequests() : 0;
   if (requests <= m_stopsSeen) return;
-  if (m_stopsSeen == 0) m_output.Stopping(false);
+  if (m_stopsSeen == 0) {
+    // A fixed set's runs are stopped at once ("Stop flashing" for each); a
+    // watching session lets those going on end.
+    if (!m_setup.rearm)
+      for (const auto& u : m_units)
+        if (!u->finished) u->run->RequestStop();
+    m_station.Stopping(false);
+  }
   if (requests >= 2 && m_stopsSeen < 2) {
     // A read waiting for a handset that never answers would hold its run for
     // ever: end every one, so that each still ends with its lines and record.
     for (const auto& u : m_units) {
-      if (u->finished || !u->run) continue;
+      if (u->finished) continue;
       u->run->RequestStop();
       u->channel->Interrupt();
     }
-    m_output.Stopping(true);
+    m_station.Stopping(true);
   }
   m_stopsSeen = requests;
+  m_end.stopRequests = requests;
 }
 
-StationEnd CStation::Run() {
-  {
+std::vector<HandsetOutcome> Station::ShowUnopened() {
+  std::vector<HandsetOutcome> outcomes;
+  for (const UnopenedPort& port : m_setup.ports.unopened) {
+    HandsetOutcome o;
+    o.port = port.port;
+    o.lastLine = kCannotBeOpened + port.whyNot;
+    o.endedAt = std::chrono::system_clock::now();
+    // Numbered after the session's ports and runs: no report mistakes it for one of them.
+    const UnitRef ref{{m_ports.size() + outcomes.size(), o.port}, m_units.size() + outcomes.size()};
+    Say(ref.port, o.lastLine);
+    m_runs.Result(ref, o);
+    outcomes.push_back(std::move(o));
+  }
+  return outcomes;
+}
+
+StationEnd Station::Run() {
+  if (m_setup.rearm) {
     // Start's checks before the first handset is waited for: a bad image or
     // configuration is told at once.
-    CQueuedRun probe;
-    if (!Prepare(probe, std::string())) return m_end;
+    IRunEvents nobody;
+    CFlashRun probe(nobody);
+    std::string line;
+    if (!probe.ApplyStartSettings(m_setup.run, line)) {
+      m_station.Problem(line);
+      m_end.refused = true;
+      m_end.configurationRefused = probe.ConfigurationRefused();
+      return std::move(m_end);
+    }
   }
-  for (HandsetChannel& channel : m_setup.channels) AddPort(std::move(channel));
-  m_setup.channels.clear();
+  for (HandsetChannel& channel : m_setup.ports.channels) AddPort(std::move(channel));
+  m_setup.ports.channels.clear();
+  if (!m_setup.rearm) {
+    StartFixedPorts();
+    if (m_end.configurationRefused) return std::move(m_end);
+  }
   Clock::time_point nextLook = Clock::now();
   Clock::time_point nextFind = Clock::now();
   for (;;) {
@@ -277,12 +384,15 @@ StationEnd CStation::Run() {
     }
     std::deque<RunEvent> events = m_events.Take(kLookInterval);
     for (RunEvent& event : events) Handle(event);
-    m_output.Idle();
+    m_station.Idle();
   }
-  m_output.RunsEnded();
+  m_station.RunsEnded();
+  const std::vector<HandsetOutcome> unopened = ShowUnopened();
   for (const auto& u : m_units) m_end.outcomes.push_back(u->outcome);
-  m_output.Summary(m_end.outcomes);
-  return m_end;
+  m_end.outcomes.insert(m_end.outcomes.end(), unopened.begin(), unopened.end());
+  m_station.Summary(m_end.outcomes);
+  for (auto& p : m_ports) m_end.channels.push_back(std::move(p->channel));
+  return std::move(m_end);
 }
 
 }  // namespace
@@ -294,9 +404,9 @@ bool StationEnd::AllPassed() const {
   return true;
 }
 
-StationEnd RunStationSession(StationSetup setup, IRunOutput& output) {
-  CStation station(std::move(setup), output);
-  return station.Run();
+StationEnd RunStationSession(StationSetup setup, IRunReport& runs, IStationReport& station) {
+  Station session(std::move(setup), runs, station);
+  return session.Run();
 }
 
 }  // namespace morvak

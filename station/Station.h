@@ -1,10 +1,16 @@
 #pragma once
-// A station: every handset that appears on a watched port gets a run of its
-// own, in parallel with the other ports'. A port whose run has ended waits
-// until its handset is unplugged, so that a handset left there is flashed
-// once only. The first stop request starts no new run and lets those going
-// on end; the second stops them and ends their pending reads. The console
-// (flash --watch) and the station window show the same station.
+// The one engine below every front end that runs handsets in parallel: the
+// console's flash (one handset, several, every port, a virtual bench), its
+// flash --watch and the station window.
+//
+// A session flashes on a set of ports, each lent to one run at a time. Ports
+// given at the start each run once, right away (the run waits for its
+// handset). A watching session (`rearm`) instead looks at its idle ports and
+// starts a run for every handset that appears; a port whose run has ended
+// waits until its handset is unplugged, so that a handset left there is
+// flashed once only. The first stop request stops the runs (a watching
+// session: starts no new run and lets those going on end); the second stops
+// them and ends their pending reads. Each run's record is written as it ends.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -12,48 +18,44 @@
 #include <string>
 #include <vector>
 
-#include "HandsetChannels.h"
-#include "RunOutput.h"
+#include "FlashRun.h"
+#include "HandsetOutcome.h"
+#include "PortChoice.h"
+#include "RunReport.h"
+#include "StationReport.h"
 
 namespace morvak {
 
 struct StationSetup {
-  std::string moduleDirectory;
-  std::string imagePath;
-  bool oneNand = false;
-  bool eraseReserved = false;
-  std::optional<std::chrono::milliseconds> replyTimeout;  // none: the configuration's
-  // How long a run waits for the handset that was seen to open (none: kArrivalWait).
-  std::optional<std::chrono::milliseconds> waitTimeout;
-  std::optional<uint64_t> units;  // the station ends once this many runs have ended
+  // What every run takes at Start. A watching session's runs wait for the
+  // handset that was seen for at most waitTimeout (none: kArrivalWait).
+  RunSettings run;
+  // The ports, their finder of further ports (watching only), and the
+  // handsets found that cannot be opened (shown after the runs).
+  ChosenPorts ports;
+  bool rearm = false;
+  std::optional<uint64_t> units;  // a watching session ends once this many runs have ended
   std::string recordPath;         // empty: no records
-  // The ports watched from the start, each lent to one run at a time.
-  std::vector<HandsetChannel> channels;
-  // Asked now and then (about once a second) for the channels of ports to
-  // watch from then on; it is told the ports already watched. Null: only the
-  // ports above.
-  std::function<std::vector<HandsetChannel>(const std::vector<std::string>& watched)> newPorts;
   // How often the operator has asked to stop so far (Ctrl-C, Stop station);
-  // asked on the station's thread about every 50 ms. Null: never.
+  // asked on the session's thread about every 50 ms. Null: never.
   std::function<int()> stopRequests;
-  // What went wrong outside any one run: the image or configuration that
-  // Start refused before any port was watched, a record that could not be
-  // written. Null: not said.
-  std::function<void(const std::string& text)> problem;
 };
 
 struct StationEnd {
-  bool refused = false;              // Start refused the image or configuration: no run
+  bool refused = false;               // Start refused the image or configuration
   bool configurationRefused = false;  // ... and it was the configuration
   bool recordsWritten = true;
-  std::vector<HandsetOutcome> outcomes;  // every run, in the order they started
+  int stopRequests = 0;                  // as seen by the session
+  std::vector<HandsetOutcome> outcomes;  // every run in the order they started, then the unopened
+  std::vector<HandsetChannel> channels;  // the ports, given back (a virtual handset's blocks)
 
   bool AllPassed() const;
 };
 
-// Runs the station on the calling thread until `units` runs have ended or a
-// stop request has let every run end; shows everything through `output`
-// (on this thread), the summary last.
-StationEnd RunStationSession(StationSetup setup, IRunOutput& output);
+// Runs the session on the calling thread until every port has had its run
+// (a watching session: until `units` runs have ended, or a stop request has
+// let every run end); reports through `runs` and `station` on this thread,
+// the summary last.
+StationEnd RunStationSession(StationSetup setup, IRunReport& runs, IStationReport& station);
 
 }  // namespace morvak

@@ -10,9 +10,9 @@
 
 namespace morvak {
 
-class CBorrowedTransport : public ITransport {
+class BorrowedTransport : public ITransport {
  public:
-  explicit CBorrowedTransport(ITransport& inner) : m_inner(inner) {}
+  explicit BorrowedTransport(ITransport& inner) : m_inner(inner) {}
 
   // From the lender, once the run's worker has returned.
   void Release() { m_released.store(true); }

@@ -17,7 +17,7 @@ PortLook LookAtPort(ITransport& transport, std::string* problem) {
   return PortLook::Unusable;
 }
 
-bool CPortWatch::HandsetWaiting() {
+bool PortWatch::HandsetWaiting() {
   m_last = LookAtPort(m_transport, &m_problem);
   if (m_last == PortLook::Absent) m_flashedStillThere = false;
   return m_last == PortLook::Present && !m_flashedStillThere;

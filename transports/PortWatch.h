@@ -27,9 +27,9 @@ PortLook LookAtPort(ITransport& transport, std::string* problem = nullptr);
 // The arrivals at one port. A handset that has had its run stays there until
 // it is unplugged, so it is not taken for the next one: after RunEnded a
 // handset counts as waiting only once the port has been seen empty.
-class CPortWatch {
+class PortWatch {
  public:
-  explicit CPortWatch(ITransport& transport) : m_transport(transport) {}
+  explicit PortWatch(ITransport& transport) : m_transport(transport) {}
 
   // Looks once: true when a handset is there that has not had its run here.
   // A handset present at the first look counts as waiting.

@@ -228,7 +228,7 @@ TEST(VirtualBenchTest, AFlashedHandsetAnswersNothingAndFailsReadsOnceUnplugged) 
 // What a station's watch does: flash each handset once, as it comes.
 TEST(PortWatchTest, EveryHandsetOfABenchWaitsOnceAndInTurn) {
   auto channels = Bench("count=2,cycle=20");
-  std::vector<CPortWatch> watches;
+  std::vector<PortWatch> watches;
   for (HandsetChannel& c : channels) {
     c.transport->SetReplyTimeout(milliseconds(200));
     watches.emplace_back(*c.transport);

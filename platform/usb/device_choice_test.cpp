@@ -67,7 +67,7 @@ class DeviceChoiceTest : public EmulatedUsbTest {
     m_run->m_link.m_device.SetTransport(std::make_unique<CLibusbTransport>(m_program.Path("file/LURRA.ini")));
     m_run->m_strImagePath = m_image;
     std::string line;
-    ASSERT_TRUE(m_run->ApplyStartSettings(false, line)) << line;
+    ASSERT_TRUE(m_run->ApplyStartSettings(morvak::testing::SettingsOf(*m_run), line)) << line;
     ASSERT_TRUE(m_run->StartWorker());
   }
   bool WaitForLine(const std::string& part, std::chrono::milliseconds limit) const {

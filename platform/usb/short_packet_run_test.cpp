@@ -59,7 +59,7 @@ TEST_P(ShortPacketRunTest, TheRunSucceedsWithTheImagesBlocks) {
   m_run->m_link.m_device.SetTransport(std::make_unique<CLibusbTransport>(m_program.Path("file/LURRA.ini")));
   m_run->m_strImagePath = image;
   std::string line;
-  ASSERT_TRUE(m_run->ApplyStartSettings(false, line)) << line;
+  ASSERT_TRUE(m_run->ApplyStartSettings(morvak::testing::SettingsOf(*m_run), line)) << line;
   ASSERT_TRUE(m_run->StartWorker());
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
   while (m_run->WorkerAlive() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -59,7 +59,7 @@ class EdgeFixture : public ::testing::Test {
     if (!m_moduleDirectory.empty()) r.run->m_strModuleDirectory = m_moduleDirectory;
     r.run->m_strImagePath = image;
     r.run->m_nFlashType = flashType;
-    o.started = r.run->ApplyStartSettings(false, o.startLine);
+    o.started = r.run->ApplyStartSettings(morvak::testing::SettingsOf(*r.run), o.startLine);
     if (o.started) {
       if (between) between();
       EXPECT_TRUE(r.run->StartWorker());

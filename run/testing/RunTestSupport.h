@@ -18,8 +18,9 @@ namespace morvak::testing {
 using RunMessage = RecordedEvent;
 
 // A run whose events are recorded, as RecordingTarget records them.
-class CRecordingRun : public CFlashRun {
+class CRecordingRun : public IRunEvents, public CFlashRun {
  public:
+  CRecordingRun() : CFlashRun(static_cast<IRunEvents&>(*this)) {}
   ~CRecordingRun() override { Shutdown(); }
   void OnRunBegins() override { m_log.OnRunBegins(); }
   void OnStatusLine(std::string text) override { m_log.OnStatusLine(std::move(text)); }
@@ -38,7 +39,6 @@ class CRecordingRun : public CFlashRun {
   int ControlsReleased() const { return m_controlsReleased.load(); }
   size_t EventsBeforeRelease() const { return m_eventsBeforeRelease.load(); }
 
- protected:
   void ReleaseRunControls() override {
     m_eventsBeforeRelease.store(m_log.Messages().size());
     ++m_controlsReleased;
@@ -49,6 +49,19 @@ class CRecordingRun : public CFlashRun {
   std::atomic<int> m_controlsReleased{0};
   std::atomic<size_t> m_eventsBeforeRelease{0};
 };
+
+// The settings a test's run takes at Start: what the test has set in its run
+// members (module directory, image, flash type, time-outs).
+inline RunSettings SettingsOf(const CFlashRun& run, bool eraseReserved = false) {
+  RunSettings settings;
+  settings.moduleDirectory = run.m_strModuleDirectory;
+  settings.imagePath = run.m_strImagePath;
+  settings.flashType = run.m_nFlashType;
+  settings.eraseReserved = eraseReserved;
+  settings.replyTimeout = run.m_replyTimeoutOverride;
+  settings.digestImage = run.m_bDigestImage;
+  return settings;
+}
 
 // Configuration sizes for the small images of the tests: a 4096-byte raw
 // part (8192 with the boot loader part) and reserved regions to match.

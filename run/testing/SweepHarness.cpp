@@ -54,7 +54,7 @@ HandsetRun SweepHarness::Prepare(const std::string& faults) const {
 bool SweepHarness::Start(HandsetRun& r, const std::string& image) {
   r.run->m_strImagePath = image;
   std::string line;
-  if (!r.run->ApplyStartSettings(false, line)) {
+  if (!r.run->ApplyStartSettings(morvak::testing::SettingsOf(*r.run), line)) {
     ADD_FAILURE() << "Start refused " << image << ": " << line;
     return false;
   }

@@ -1,32 +1,29 @@
 #pragma once
-// One handset's run among several (the console's handsets, a station's
-// units): the same run state and worker as the window's, with the run's
-// events posted to one event queue (tagged with the handset) instead of shown.
+// A run's events, as the session's runs tell them: posted to the session's one
+// queue (tagged with the unit), except the payload count, which is kept for
+// the session to read at its own pace (a queued event per 64 KiB chunk would
+// only load the queue).
 #include <atomic>
 #include <cstddef>
 #include <string>
 
-#include "FlashRun.h"
 #include "RunEventQueue.h"
+#include "RunEvents.h"
 
 namespace morvak {
 
-class CQueuedRun : public CFlashRun {
+class QueuedRunEvents : public IRunEvents {
  public:
-  // Without a queue (only Start's checks are wanted) whatever the run posts is dropped.
-  explicit CQueuedRun(CRunEventQueue* events = nullptr, size_t handset = 0);
-  ~CQueuedRun() override;
+  QueuedRunEvents(RunEventQueue& events, size_t unit) : m_events(events), m_unit(unit) {}
 
-  void OnRunBegins() override {}
   void OnStatusLine(std::string text) override;
   void OnProgressRange(uint32_t upper) override;
   void OnProgressPosition(uint32_t position) override;
-  // Kept, not queued: a queued event per chunk would only load the queue, so
-  // whoever shows the transfer reads PayloadSent at its own pace.
   void OnPayloadSent(uint64_t sent, uint64_t total) override;
   void OnRunOutcome(bool succeeded) override;
-  // The worker waits until the box has been dealt with (see CRunPump).
+  // The worker waits until the session has dealt with the box.
   void OnMessageBox(const std::string& text) override;
+  void OnWorkerFinished() override;
 
   // The image payload the link has sent so far and the run's whole payload;
   // safe from any thread. Both 0 until the first byte.
@@ -36,14 +33,11 @@ class CQueuedRun : public CFlashRun {
   };
   Payload PayloadSent() const;
 
- protected:
-  void OnWorkerFinished() override;
-
  private:
   void Post(RunEvent::Kind kind, uint64_t value, bool succeeded, std::string text);
 
-  CRunEventQueue* m_events;
-  size_t m_handset;
+  RunEventQueue& m_events;
+  size_t m_unit;
   // The total is stored before the count: a reader that sees a count sees its total.
   std::atomic<uint64_t> m_payloadSent{0};
   std::atomic<uint64_t> m_payloadTotal{0};
