@@ -11,7 +11,8 @@
 #include "CliTexts.h"
 #include "Frame.h"
 #include "JsonOutput.h"
-#include "QueuedRun.h"
+#include "FlashRun.h"
+#include "QueuedRunEvents.h"
 #include "ScriptedTransport.h"
 #include "SummaryTable.h"
 #include "TextOutput.h"
@@ -36,7 +37,8 @@ std::deque<RunEvent> ReportEvents(RunEventQueue& events, const std::vector<std::
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_RANGE, 9, 0});
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_PROGRESS, 3, 0});
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_ACK, 0, 0});
-  CQueuedRun run(&events, 0);
+  QueuedRunEvents told(events, 0);
+  CFlashRun run(told);
   run.m_link.m_device.SetTransport(std::move(transport));
   EXPECT_EQ(run.m_link.m_device.Open(), OPEN_CONNECTED);
   EXPECT_EQ(run.m_link.WaitReport(), 1);
@@ -66,10 +68,11 @@ TEST(ConsoleOutputTest, HandsetTextsBecomeValidJsonLines) {
   RunEventQueue events;
   std::deque<RunEvent> posted = ReportEvents(events, texts);
   Captured out;
-  CJsonOutput json(out.File());
+  JsonOutput json(out.File(), out.File());
+  const UnitRef unit{{0, "1-2.3"}, 0};
   for (const RunEvent& e : posted) {
-    if (e.kind == RunEvent::kLine) json.Line("1-2.3", e);
-    if (e.kind == RunEvent::kProgressRange || e.kind == RunEvent::kProgressPosition) json.Progress("1-2.3", e);
+    if (e.kind == RunEvent::kLine) json.Line(unit, e);
+    if (e.kind == RunEvent::kProgressRange || e.kind == RunEvent::kProgressPosition) json.Progress(unit, e);
   }
   std::vector<std::string> lines;
   const std::string text = out.Text();
@@ -92,12 +95,13 @@ TEST(ConsoleOutputTest, TextLinesOfSeveralHandsetsCarryTheirPort) {
   RunEventQueue events;
   std::deque<RunEvent> posted = ReportEvents(events, {"first", "second"});
   Captured out, err;
-  CTextOutput several(out.File(), err.File(), TextOutputMode{true, nullptr, false});
-  CTextOutput single(out.File(), err.File(), TextOutputMode{false, nullptr, false});
+  TextOutput several(out.File(), err.File(), TextOutputMode{true, nullptr, false});
+  TextOutput single(out.File(), err.File(), TextOutputMode{false, nullptr, false});
+  const UnitRef unit{{1, "virtual-2"}, 0};
   for (const RunEvent& e : posted)
     if (e.kind == RunEvent::kLine) {
-      several.Line("virtual-2", e);
-      single.Line("virtual-2", e);
+      several.Line(unit, e);
+      single.Line(unit, e);
     }
   EXPECT_EQ(out.Text(), "[virtual-2] first\nfirst\n[virtual-2] second\nsecond\n");
   several.Stopping(false);

@@ -1,5 +1,5 @@
 // The console's progress display as a terminal of a pseudo-terminal's width
-// shows it: CProgressBar and CTextOutput in process, and morvak-cli flash run
+// shows it: CProgressBar and TextOutput in process, and morvak-cli flash run
 // in a pseudo-terminal of its own.
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <optional>
 
@@ -64,7 +63,7 @@ class TermVariable {
 TEST(ProgressBarRenderTest, NoLineReachesTheLastColumnAndThePercentageStays) {
   ProgressState waiting;
   waiting.expectedBytes = 9'000'000;
-  ProgressState sending{300000, 123456, 4'500'000, 9'000'000, 2.5, false};
+  ProgressState sending{300000, 123456, 4'500'000, 9'000'000, true, 1'800'000.0, false};
   ProgressState ended = sending;
   ended.ended = true;
   for (const ProgressState& state : {waiting, sending, ended})
@@ -84,20 +83,18 @@ TEST(ProgressBarTest, SpeedAndTimeLeftCountFromTheFirstByte) {
   PseudoTerminal pty(100);
   ASSERT_TRUE(pty.Opened());
   FakeClock clock;
-  std::atomic<uint64_t> sent{0};
   TerminalScreen screen(100);
   {
     CProgressBar bar(pty.Stream(0), clock.Function());
-    bar.AddHandset("", &sent);
-    bar.SetExpectedBytes(0, 9'000'000);
+    bar.ShowHandset(0, "");
     // Ten seconds waiting for the handset.
     for (int i = 0; i < 100; ++i, clock.Advance(0.1)) bar.Draw();
     screen.Feed(pty.Read());
     EXPECT_TRUE(Contains(screen.Rows().back(), clitexts::kWaitingForHandset)) << screen.Rows().back();
-    sent = 1000;
+    bar.SetPayload(0, 1000, 9'000'000);
     bar.Draw();
     clock.Advance(1);
-    sent = 3'000'000;
+    bar.SetPayload(0, 3'000'000, 9'000'000);
     bar.Draw();
     screen.Feed(pty.Read());
     // 3 MB in the second since the first byte, 6 MB to go.
@@ -128,17 +125,15 @@ TEST(ProgressBarTest, ResizeChangesTheWidthAndTheHandlerBeforeComesBack) {
   struct sigaction before {};
   sigaction(SIGWINCH, &mine, &before);
   FakeClock clock;
-  std::atomic<uint64_t> sent{0};
   TerminalScreen screen(60);
   {
     CProgressBar bar(pty.Stream(0), clock.Function());
-    bar.AddHandset("", &sent);
-    bar.SetExpectedBytes(0, 9'000'000);
+    bar.ShowHandset(0, "");
     bar.SetRange(0, 9);
-    sent = 1;
+    bar.SetPayload(0, 1, 9'000'000);
     bar.Draw();
     clock.Advance(1);
-    sent = 4'000'000;
+    bar.SetPayload(0, 4'000'000, 9'000'000);
     bar.Draw();
     screen.Feed(pty.Read());
     EXPECT_GT(screen.Rows().back().size(), 29u) << screen.Rows().back();
@@ -148,7 +143,7 @@ TEST(ProgressBarTest, ResizeChangesTheWidthAndTheHandlerBeforeComesBack) {
     raise(SIGWINCH);
     screen.Resize(30);
     clock.Advance(1);
-    sent = 5'000'000;
+    bar.SetPayload(0, 5'000'000, 9'000'000);
     bar.Draw();
     screen.Feed(pty.Read());
     EXPECT_TRUE(Contains(screen.Rows().back(), "%")) << screen.Rows().back();
@@ -163,52 +158,71 @@ TEST(ProgressBarTest, ResizeChangesTheWidthAndTheHandlerBeforeComesBack) {
   sigaction(SIGWINCH, &before, nullptr);
 }
 
-TEST(ProgressBarTest, SeveralHandsetsKeepOneLineEachBelowTheStatusLines) {
-  TermVariable term("xterm-256color");
-  PseudoTerminal pty(80);
-  ASSERT_TRUE(pty.Opened());
-  FakeClock clock;
-  const std::vector<std::string> ports = {"1-2", "1-10", "1-3.4"};
-  std::atomic<uint64_t> sent[3] = {0, 0, 0};
-  std::vector<std::string> printed;
-  TerminalScreen screen(80);
-  {
-    CProgressBar bar(pty.Stream(1), clock.Function());
-    CTextOutput output(pty.Stream(0), pty.Stream(1), TextOutputMode{true, &bar, false});
-    for (size_t h = 0; h < ports.size(); ++h) {
-      bar.AddHandset(ports[h], &sent[h]);
-      bar.SetExpectedBytes(h, 10'000'000);
-    }
-    for (int step = 0; step < 6; ++step) {
+// A fixed set of ports keeps a line per port below the status lines to the
+// end; a watching station shows a line only while its port flashes.
+TEST(ProgressBarTest, PortsKeepOneLineEachBelowTheStatusLines) {
+  struct Case {
+    const char* name;
+    bool station;
+    size_t linesAtEnd;
+  };
+  for (const Case& c : {Case{"fixed ports", false, 3}, Case{"station", true, 0}}) {
+    TermVariable term("xterm-256color");
+    PseudoTerminal pty(80);
+    ASSERT_TRUE(pty.Opened());
+    FakeClock clock;
+    const std::vector<std::string> ports = {"1-2", "1-10", "1-3.4"};
+    uint64_t sent[3] = {0, 0, 0};
+    std::vector<std::string> printed;
+    TerminalScreen screen(80);
+    {
+      CProgressBar bar(pty.Stream(1), clock.Function());
+      TextOutput output(pty.Stream(0), pty.Stream(1), TextOutputMode{true, &bar, false, c.station});
       for (size_t h = 0; h < ports.size(); ++h) {
-        sent[h] += (h + 1) * 500'000;
-        RunEvent line;
-        line.kind = RunEvent::kLine;
-        line.text = "step " + std::to_string(step);
-        output.Line(ports[h], line);
-        printed.push_back("[" + ports[h] + "] " + line.text);
-        clock.Advance(0.2);
-        output.Idle();
+        output.PortChanged({h, ports[h]}, PortState::Waiting, "");
+        output.PortChanged({h, ports[h]}, PortState::Flashing, "");
       }
-      if (step == 3) output.HandsetEnded(1);
-      screen.Feed(pty.Read());
+      for (int step = 0; step < 6; ++step) {
+        for (size_t h = 0; h < ports.size(); ++h) {
+          const UnitRef unit{{h, ports[h]}, h};
+          sent[h] += (h + 1) * 500'000;
+          output.Payload(unit, sent[h], 10'000'000);
+          RunEvent line;
+          line.kind = RunEvent::kLine;
+          line.text = "step " + std::to_string(step);
+          output.Line(unit, line);
+          printed.push_back("[" + ports[h] + "] " + line.text);
+          clock.Advance(0.2);
+          output.Idle();
+        }
+        screen.Feed(pty.Read());
+        if (step == 3) {
+          // Half-way, every port shows its line: a station's ports are all busy.
+          const std::vector<std::string> rows = screen.Rows();
+          ASSERT_GE(rows.size(), ports.size()) << c.name;
+          EXPECT_TRUE(Contains(rows[rows.size() - 1], "1-3.4")) << c.name << ::testing::PrintToString(rows);
+        }
+      }
+      for (size_t h = 0; h < ports.size(); ++h) output.Result({{h, ports[h]}, h}, HandsetOutcome{});
+      output.RunsEnded();
     }
-    output.RunsEnded();
+    screen.Feed(pty.Read());
+    std::vector<std::string> rows = screen.Rows();
+    EXPECT_EQ(std::vector<std::string>(rows.begin(), rows.begin() + static_cast<long>(printed.size())), printed)
+        << c.name;
+    const size_t results = c.station ? ports.size() : 0;
+    ASSERT_EQ(rows.size(), printed.size() + results + c.linesAtEnd + 1) << c.name << ::testing::PrintToString(rows);
+    for (size_t h = 0; h < c.linesAtEnd; ++h) {
+      const std::string& row = rows[printed.size() + h];
+      std::string label = ports[h];
+      label.resize(5, ' ');
+      EXPECT_EQ(row.rfind(label + " [", 0), 0u) << row;
+      EXPECT_TRUE(Contains(row, "MB/s")) << row;
+    }
+    EXPECT_EQ(rows.back(), "") << c.name;
+    EXPECT_EQ(screen.LastColumnWrites(), 0);
+    EXPECT_EQ(screen.UnknownCodes(), 0);
   }
-  screen.Feed(pty.Read());
-  std::vector<std::string> rows = screen.Rows();
-  ASSERT_EQ(rows.size(), printed.size() + ports.size() + 1) << ::testing::PrintToString(rows);
-  EXPECT_EQ(std::vector<std::string>(rows.begin(), rows.begin() + static_cast<long>(printed.size())), printed);
-  for (size_t h = 0; h < ports.size(); ++h) {
-    const std::string& row = rows[printed.size() + h];
-    std::string label = ports[h];
-    label.resize(5, ' ');
-    EXPECT_EQ(row.rfind(label + " [", 0), 0u) << row;
-    EXPECT_TRUE(Contains(row, "MB/s")) << row;
-  }
-  EXPECT_EQ(rows.back(), "");
-  EXPECT_EQ(screen.LastColumnWrites(), 0);
-  EXPECT_EQ(screen.UnknownCodes(), 0);
 }
 
 TEST(ProgressBarTest, NothingOnADumbTerminalOrAFile) {
@@ -222,13 +236,12 @@ TEST(ProgressBarTest, NothingOnADumbTerminalOrAFile) {
     TermVariable term(c.term);
     PseudoTerminal pty(80);
     clitest::Captured file;
-    std::atomic<uint64_t> sent{0};
     {
       CProgressBar bar(c.terminal ? pty.Stream(0) : file.File());
       EXPECT_FALSE(bar.Enabled()) << c.name;
-      bar.AddHandset("", &sent);
+      bar.ShowHandset(0, "");
       bar.Draw();
-      sent = 1000;
+      bar.SetPayload(0, 1000, 9000);
       bar.Draw();
       bar.Clear();
       bar.Finish();

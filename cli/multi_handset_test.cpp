@@ -184,8 +184,12 @@ TEST(RunRecordCliTest, ALineForEveryHandsetOfARun) {
   VirtualAsicId(id);
   const std::vector<std::string> lines = SplitLines(ReadText(records));
   ASSERT_EQ(lines.size(), 4u) << ReadText(records);
+  // Each run's record is appended as the run ends: in the order they ended.
   for (int k = 1; k <= 4; ++k) {
-    const std::string& line = lines[static_cast<size_t>(k - 1)];
+    const std::string port = "\"port\":\"virtual-" + std::to_string(k) + "\"";
+    const auto at = std::find_if(lines.begin(), lines.end(), [&port](const std::string& l) { return Contains(l, port); });
+    ASSERT_NE(at, lines.end()) << port;
+    const std::string& line = *at;
     EXPECT_EQ(line.rfind("{\"time\":\"", 0), 0u) << line;
     EXPECT_TRUE(Contains(line, "\"port\":\"virtual-" + std::to_string(k) + "\",\"asic_id\":\"" + HexOf(id, sizeof id)))
         << line;
