@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "AppExitStatus.h"
 #include "AppOptions.h"
 #include "AppResources.h"
 #include "ApplicationLook.h"
@@ -31,7 +32,7 @@ namespace {
 
 bool UsageError(const std::string& error, int& exitCode) {
   std::fprintf(stderr, "morvak: %s (see morvak --help)\n", error.c_str());
-  exitCode = 2;
+  exitCode = kAppExitUsage;
   return false;
 }
 
@@ -68,7 +69,7 @@ bool CFlashToolApp::InitInstance() {
   std::unique_ptr<ITransport> transport = MakeTransport(choice, error);
   if (!transport) {
     std::fprintf(stderr, "morvak: %s\n", error.c_str());
-    m_exitCode = 2;
+    m_exitCode = kAppExitUsage;
     return false;
   }
   dialog.m_link.m_device.SetTransport(std::move(transport));

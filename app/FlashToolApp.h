@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <memory>
 
+#include "AppExitStatus.h"
+
 namespace morvak {
 
 struct AppOptions;
@@ -32,7 +34,7 @@ class CFlashToolApp {
   int& m_argc;
   char** m_argv;
   std::unique_ptr<QApplication> m_app;
-  int m_exitCode = 0;
+  int m_exitCode = kAppExitSucceeded;
 };
 
 }  // namespace morvak

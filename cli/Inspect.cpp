@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <memory>
 
+#include "CliTexts.h"
 #include "ImageFormat.h"
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
@@ -48,7 +49,7 @@ int RunInspect(const InspectOptions& options, std::FILE* out) {
   std::string line;
   if (!run.ApplyStartSettings(settings, line)) {
     std::fprintf(out, "%s\n", line.c_str());
-    return 1;
+    return clitexts::kExitFailed;
   }
   const RunConfig config =
       ReadRunConfig(CProfileFile::Load(ModuleRelativePath(run.m_strModuleDirectory, kConfigFileName)), run.m_nFlashType);
@@ -74,7 +75,7 @@ int RunInspect(const InspectOptions& options, std::FILE* out) {
     std::fprintf(out, "record count: %" PRIu32 "\n", run.m_nRecordCount);
   }
   std::fprintf(out, "reserved size: %" PRIu32 " bytes\n", run.m_nReservedSize);
-  return 0;
+  return clitexts::kExitSucceeded;
 }
 
 }  // namespace morvak::cli

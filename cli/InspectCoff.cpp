@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 
+#include "CliTexts.h"
 #include "CoffFile.h"
 #include "CoffImage.h"
 #include "FileLoader.h"
@@ -119,28 +120,28 @@ int WriteFlat(const std::string& file, const std::string& flat, std::ostream& ou
   const uint32_t size = loader.GetSize(file.c_str());
   if (size >= kFlatImageLimit) {
     err << "inspect-coff: the flat image of " << file << " is too large to write (256 MiB or more)\n";
-    return 1;
+    return clitexts::kExitFailed;
   }
   std::vector<uint8_t> image;
   try {
     image.assign(size, 0);
   } catch (const std::bad_alloc&) {
     err << "inspect-coff: no memory for the flat image of " << file << '\n';
-    return 1;
+    return clitexts::kExitFailed;
   }
   if (loader.Load(image.data(), file.c_str()) == 0) {
     err << "inspect-coff: " << file << " changed while it was read (loader code " << loader.GetError() << ")\n";
-    return 1;
+    return clitexts::kExitFailed;
   }
   std::ofstream stream(flat, std::ios::binary | std::ios::trunc);
   stream.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
   stream.close();
   if (!stream) {
     err << "inspect-coff: cannot write " << flat << '\n';
-    return 1;
+    return clitexts::kExitFailed;
   }
   out << Line("flat image written: %" PRIu32 " bytes to ", size) << flat << '\n';
-  return 0;
+  return clitexts::kExitSucceeded;
 }
 
 }  // namespace
@@ -150,13 +151,13 @@ int RunInspectCoff(const std::vector<std::string>& args, std::ostream& out, std:
   const auto parsed = ParseArgs(args, problem);
   if (!parsed) {
     err << "morvak-cli inspect-coff: " << problem << '\n' << kUsage;
-    return 2;
+    return clitexts::kExitUsage;
   }
   CCoffFile coff;
   if (coff.Parse(parsed->file.c_str()) == 0) {
     err << "inspect-coff: " << parsed->file
         << ": not a readable COFF file (version id 0x00C2 in either byte order, every block inside the file)\n";
-    return 1;
+    return clitexts::kExitFailed;
   }
   out << "file: " << parsed->file << '\n';
   PrintHeaders(coff, out);
@@ -164,7 +165,7 @@ int RunInspectCoff(const std::vector<std::string>& args, std::ostream& out, std:
   out << Line("string table length: %" PRIu32 "\n", coff.m_nStringTableLength);
   PrintFlatImage(coff, out);
   coff.Free();
-  return parsed->flat ? WriteFlat(parsed->file, *parsed->flat, out, err) : 0;
+  return parsed->flat ? WriteFlat(parsed->file, *parsed->flat, out, err) : clitexts::kExitSucceeded;
 }
 
 }  // namespace morvak::cli

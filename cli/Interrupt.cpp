@@ -6,13 +6,15 @@
 
 #include <atomic>
 
+#include "CliTexts.h"
+
 namespace morvak::cli {
 namespace {
 
 std::atomic<int> g_stopRequests{0};
 
 void OnInterrupt(int) {
-  if (g_stopRequests.fetch_add(1) >= 2) _exit(130);
+  if (g_stopRequests.fetch_add(1) >= 2) _exit(clitexts::kExitInterrupted);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ int RunList(const ListOptions& options, const std::string& configPath, std::FILE
       CheckUsbDeviceMatch(CProfileFile::Load(configPath), configPath, match, problem) == UsbConfigState::Configured;
   if (!configured) {
     std::fprintf(out, "%s\n", problem.c_str());
-    if (!options.all) return 1;
+    if (!options.all) return clitexts::kExitFailed;
   } else {
     std::fprintf(out, "Handsets are USB devices %04x:%04x%s%s (from %s).\n", match.vendorId, match.productId,
                  match.portPath.empty() ? "" : " on port ", match.portPath.c_str(), configPath.c_str());
@@ -38,7 +38,7 @@ int RunList(const ListOptions& options, const std::string& configPath, std::FILE
   std::vector<UsbDeviceInfo> devices;
   if (const uint32_t rc = ListUsbDevices(configured ? &match : nullptr, devices); rc != 0) {
     std::fprintf(out, "Cannot list the USB devices (code 0x%08x).\n", rc);
-    return 1;
+    return clitexts::kExitFailed;
   }
   std::vector<std::vector<std::string>> rows;
   if (options.all)
@@ -63,7 +63,7 @@ int RunList(const ListOptions& options, const std::string& configPath, std::FILE
   if (rows.size() > 1) std::fputs(FormatTable(rows).c_str(), out);
   std::fprintf(out, "%zu matching device%s, %zu usable.\n", matching, matching == 1 ? "" : "s", usable);
   if (denied) std::fprintf(out, "%s\n", clitexts::kUdevHint);
-  return usable > 0 ? 0 : 1;
+  return usable > 0 ? clitexts::kExitSucceeded : clitexts::kExitFailed;
 }
 
 }  // namespace morvak::cli

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 
+#include "HexDigit.h"
 #include "RegularFile.h"
 #include "TextTrim.h"
 
@@ -15,13 +16,6 @@ std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 // for the programmer's reports.
 #include <cstdio>
 #include <ctime>
-#include <new>
+#include <memory>
 
+#include "ByteBuffer.h"
 #include "FlashRun.h"
 #include "Format.h"
 #include "Frame.h"
@@ -15,180 +16,210 @@
 
 namespace morvak {
 
-int CFlashRun::FlashImage() {
-  const std::time_t started = std::time(nullptr);
-  const char* programPath = m_programFile.path;
-  const char* imagePath = m_imageFile.path;
-  std::string text;
-  int result = 0;
-  PostStatus(Format(texts::kDownloadingOutFile, ShownPath(programPath).c_str()));
-  m_imageFile.data = nullptr;
-  StdioFile image;
-  std::FILE* file = nullptr;
-  // The digest covers every byte read from the image, in file order.
-  const bool digesting = DigestWanted();
-  CSha256 digest;
-  const auto read = [&file, &digest, digesting](uint8_t* into, size_t length) {
+// What the image step's parts share. The step ends with the one outcome line
+// in `text`; `result` is 1 once the image was sent whole.
+struct CFlashRun::ImageSend {
+  explicit ImageSend(bool wantsDigest) : digesting(wantsDigest) {}
+
+  // Reads from the image; the digest covers every byte read, in file order.
+  size_t Read(uint8_t* into, size_t length) {
     const size_t got = std::fread(into, 1, length, file);
     if (digesting) digest.Update(into, got);
     return got;
-  };
+  }
   // Start checked one file; the run sends bytes of that file only, and says
   // so when the path names another one or the file was written meanwhile.
-  const auto unchanged = [this, &file] {
+  bool Unchanged(const FileIdentity& checked) const {
     FileIdentity now;
-    return IdentityOf(file, now) && now == m_imageIdentity;
-  };
-  bool identityLost = false;
-  const auto elapsed = [started] { return FormatElapsed(static_cast<long long>(std::time(nullptr) - started)); };
+    return IdentityOf(file, now) && now == checked;
+  }
+  std::string Elapsed() const { return FormatElapsed(static_cast<long long>(std::time(nullptr) - started)); }
 
-  do {
-    if (m_link.Download(m_programFile.data, m_programFile.loadAddress, m_programFile.size, DATA_PROGRAM,
-                        m_bCrcEnable) == 0) {
-      text = Format(texts::kDownloadTheFileFailed, ShownPath(programPath).c_str());
-      break;
-    }
-    if (m_link.RunProgram() == 0) {
-      text = Format(texts::kRunOutFileFailed, ShownPath(programPath).c_str());
-      break;
-    }
-    if (m_link.WaitReport() == 0) {
-      text = texts::kInvalidReturnValue;
-      break;
-    }
-    if (m_link.SendConfig(m_nRawFileSize, m_nBinaryRegionSize, m_nReservedSize,
-                          static_cast<uint32_t>(m_bEraseReserved)) == 0) {
-      text = texts::kConfigFailed;
-      break;
-    }
-    if (const FileOpenResult opened = OpenRegularFile(imagePath, image); opened != FileOpenResult::kOpened) {
-      if (opened == FileOpenResult::kNotRegular) PostStatus(Format(texts::kNotRegularFile, ShownPath(imagePath).c_str()));
-      text = texts::kFopenImgFailed;
-      break;
-    }
-    file = image.get();
-    if (!unchanged()) {
-      identityLost = true;
-      text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
-      break;
-    }
-    // No block of an image the run accepts reaches FILE_SIZE_LIMIT. A longer
-    // one (a raw part configured beyond it) cannot be read whole, and gets no
-    // buffer of that size first.
-    if (m_nRawFileSize >= FILE_SIZE_LIMIT) {
-      text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
-      break;
-    }
-    // One working buffer for every block; only a record longer than its first
-    // size gets a buffer of its own length in its place.
-    const uint32_t capacity = m_nRawFileSize > IMAGE_BUFFER_MIN ? m_nRawFileSize : IMAGE_BUFFER_MIN;
-    m_imageFile.data = new (std::nothrow) uint8_t[capacity];
-    if (m_imageFile.data == nullptr) {
-      text = texts::kMallocFailed;
-      break;
-    }
-    if (read(m_imageFile.data, m_nRawFileSize) != m_nRawFileSize) {
-      text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
-      break;
-    }
-    if (m_link.Download(m_imageFile.data, 0, m_nRawFileSize, DATA_RAW, m_bCrcEnable) == 0) {
-      text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
-      break;
-    }
-    if (m_link.RunProgram() == 0) {
-      text = Format(texts::kFlashingFileFailed, ShownPath(programPath).c_str());
-      break;
-    }
-    if (m_link.WaitReport() == 0) {
-      text = texts::kMessageHandlerFailedBang;
-      break;
-    }
-    if (m_bRawImage != 0) {
-      if (!unchanged()) {
-        text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
-        break;
-      }
-      m_link.EndTransfer();
-      text = std::string(texts::kRawSucceeded) + elapsed();
-      result = 1;
-      break;
-    }
+  const std::time_t started = std::time(nullptr);
+  const bool digesting;
+  CSha256 digest;
+  StdioFile image;
+  std::FILE* file = nullptr;  // the image, once it is open
+  bool identityLost = false;  // the open image is not the file Start checked
+  // The working buffer, at least `capacity` bytes long; m_imageFile.data
+  // points into it while the step runs.
+  std::unique_ptr<uint8_t[]> buffer;
+  uint32_t capacity = 0;
+  std::string text;
+  int result = 0;
+};
 
-    // The header is read rather than skipped, so that the digest sees it.
-    uint8_t header[IMAGE_HEADER_SIZE];
-    uint8_t bytes[IMAGE_RECORD_SIZE];
-    if (read(header, sizeof header) != sizeof header || read(bytes, sizeof bytes) != sizeof bytes) {
-      text = Format(texts::kFreadFileFailed, ShownPath(imagePath).c_str());
-      break;
-    }
-    m_events.OnProgressRange(m_nRecordCount);
-    uint32_t counter = 0;
-    for (;;) {
-      const ImageRecord record = UnpackImageRecord(bytes);
-      if (record.IsTerminator()) {
-        if (!unchanged()) {
-          text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
-          break;
-        }
-        m_link.EndTransfer();
-        text = std::string(texts::kImgSucceeded) + elapsed();
-        result = 1;
-        break;
-      }
-      if (record.length != 0) {
-        // A record header from a file changed since Start may claim any
-        // length; one no accepted image can hold is not allocated for.
-        if (record.length >= FILE_SIZE_LIMIT) {
-          text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
-          break;
-        }
-        if (record.length > capacity) {
-          delete[] m_imageFile.data;
-          m_imageFile.data = new (std::nothrow) uint8_t[record.length];
-          if (m_imageFile.data == nullptr) {
-            text = Format(texts::kMallocFailedPath, ShownPath(imagePath).c_str());
-            break;
-          }
-        }
-        if (read(m_imageFile.data, record.length) != record.length) {
-          text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
-          break;
-        }
-        if (m_link.Download(m_imageFile.data, record.address, record.length, DATA_RECORD, m_bCrcEnable) == 0) {
-          text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
-          break;
-        }
-        if (m_link.RunProgram() == 0) {
-          text = Format(texts::kFlashingRecordFailed, ShownPath(programPath).c_str());
-          break;
-        }
-        if (m_link.WaitReport() == 0) {
-          text = texts::kMessageHandlerFailed;
-          break;
-        }
-      }
-      if (read(bytes, sizeof bytes) != sizeof bytes) {
-        text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
-        break;
-      }
-      ++counter;
-      m_events.OnProgressPosition(counter);
-    }
-  } while (false);
-
-  delete[] m_imageFile.data;
+int CFlashRun::FlashImage() {
+  ImageSend send(DigestWanted());
+  PostStatus(Format(texts::kDownloadingOutFile, ShownPath(m_programFile.path).c_str()));
   m_imageFile.data = nullptr;
-  PostStatus(text);
+  if (SendProgrammer(send) && OpenImage(send) && SendRawPart(send)) {
+    if (m_bRawImage != 0)
+      FinishSending(send, texts::kRawSucceeded);
+    else
+      SendRecords(send);
+  }
+
+  send.buffer.reset();
+  m_imageFile.data = nullptr;
+  PostStatus(send.text);
   m_events.OnProgressPosition(0);
   // After the step's last message: the operator sees the outcome line while
   // the rest of the image is read for the record.
-  if (digesting && file != nullptr) {
-    if (identityLost)
+  if (send.digesting && send.file != nullptr) {
+    if (send.identityLost)
       m_bImageDigestDone = true;  // not the image Start checked: no digest
     else
-      FinishImageDigest(file, &digest);
+      FinishImageDigest(send.file, &send.digest);
   }
-  return result;
+  return send.result;
+}
+
+bool CFlashRun::SendProgrammer(ImageSend& send) {
+  const char* programPath = m_programFile.path;
+  if (m_link.Download(m_programFile.data, m_programFile.loadAddress, m_programFile.size, DATA_PROGRAM,
+                      m_bCrcEnable) == 0) {
+    send.text = Format(texts::kDownloadTheFileFailed, ShownPath(programPath).c_str());
+    return false;
+  }
+  if (m_link.RunProgram() == 0) {
+    send.text = Format(texts::kRunOutFileFailed, ShownPath(programPath).c_str());
+    return false;
+  }
+  if (m_link.WaitReport() == 0) {
+    send.text = texts::kInvalidReturnValue;
+    return false;
+  }
+  if (m_link.SendConfig(m_nRawFileSize, m_nBinaryRegionSize, m_nReservedSize,
+                        static_cast<uint32_t>(m_bEraseReserved)) == 0) {
+    send.text = texts::kConfigFailed;
+    return false;
+  }
+  return true;
+}
+
+bool CFlashRun::OpenImage(ImageSend& send) {
+  const char* imagePath = m_imageFile.path;
+  if (const FileOpenResult opened = OpenRegularFile(imagePath, send.image); opened != FileOpenResult::kOpened) {
+    if (opened == FileOpenResult::kNotRegular) PostStatus(Format(texts::kNotRegularFile, ShownPath(imagePath).c_str()));
+    send.text = texts::kFopenImgFailed;
+    return false;
+  }
+  send.file = send.image.get();
+  if (!send.Unchanged(m_imageIdentity)) {
+    send.identityLost = true;
+    send.text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
+    return false;
+  }
+  return true;
+}
+
+bool CFlashRun::SendRawPart(ImageSend& send) {
+  const char* imagePath = m_imageFile.path;
+  // No block of an image the run accepts reaches FILE_SIZE_LIMIT. A longer
+  // one (a raw part configured beyond it) cannot be read whole, and gets no
+  // buffer of that size first.
+  if (m_nRawFileSize >= FILE_SIZE_LIMIT) {
+    send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+    return false;
+  }
+  // One working buffer for every block; only a record longer than its first
+  // size gets a buffer of its own length in its place.
+  send.capacity = m_nRawFileSize > IMAGE_BUFFER_MIN ? m_nRawFileSize : IMAGE_BUFFER_MIN;
+  send.buffer = AllocateBytes(send.capacity);
+  m_imageFile.data = send.buffer.get();
+  if (m_imageFile.data == nullptr) {
+    send.text = texts::kMallocFailed;
+    return false;
+  }
+  if (send.Read(m_imageFile.data, m_nRawFileSize) != m_nRawFileSize) {
+    send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+    return false;
+  }
+  if (m_link.Download(m_imageFile.data, 0, m_nRawFileSize, DATA_RAW, m_bCrcEnable) == 0) {
+    send.text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
+    return false;
+  }
+  if (m_link.RunProgram() == 0) {
+    send.text = Format(texts::kFlashingFileFailed, ShownPath(m_programFile.path).c_str());
+    return false;
+  }
+  if (m_link.WaitReport() == 0) {
+    send.text = texts::kMessageHandlerFailedBang;
+    return false;
+  }
+  return true;
+}
+
+void CFlashRun::SendRecords(ImageSend& send) {
+  const char* imagePath = m_imageFile.path;
+  // The header is read rather than skipped, so that the digest sees it.
+  uint8_t header[IMAGE_HEADER_SIZE];
+  uint8_t bytes[IMAGE_RECORD_SIZE];
+  if (send.Read(header, sizeof header) != sizeof header || send.Read(bytes, sizeof bytes) != sizeof bytes) {
+    send.text = Format(texts::kFreadFileFailed, ShownPath(imagePath).c_str());
+    return;
+  }
+  m_events.OnProgressRange(m_nRecordCount);
+  for (uint32_t counter = 0;;) {
+    const ImageRecord record = UnpackImageRecord(bytes);
+    if (record.IsTerminator()) return FinishSending(send, texts::kImgSucceeded);
+    if (record.length != 0 && !SendRecord(send, record.address, record.length)) return;
+    if (send.Read(bytes, sizeof bytes) != sizeof bytes) {
+      send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+      return;
+    }
+    ++counter;
+    m_events.OnProgressPosition(counter);
+  }
+}
+
+bool CFlashRun::SendRecord(ImageSend& send, uint32_t address, uint32_t length) {
+  const char* imagePath = m_imageFile.path;
+  // A record header from a file changed since Start may claim any length; one
+  // no accepted image can hold is not allocated for.
+  if (length >= FILE_SIZE_LIMIT) {
+    send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+    return false;
+  }
+  if (length > send.capacity) {
+    // The buffer's block has been sent; it is freed before the longer one is
+    // asked for, so that the run never holds both.
+    send.buffer.reset();
+    send.buffer = AllocateBytes(length);
+    m_imageFile.data = send.buffer.get();
+    if (m_imageFile.data == nullptr) {
+      send.text = Format(texts::kMallocFailedPath, ShownPath(imagePath).c_str());
+      return false;
+    }
+  }
+  if (send.Read(m_imageFile.data, length) != length) {
+    send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+    return false;
+  }
+  if (m_link.Download(m_imageFile.data, address, length, DATA_RECORD, m_bCrcEnable) == 0) {
+    send.text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
+    return false;
+  }
+  if (m_link.RunProgram() == 0) {
+    send.text = Format(texts::kFlashingRecordFailed, ShownPath(m_programFile.path).c_str());
+    return false;
+  }
+  if (m_link.WaitReport() == 0) {
+    send.text = texts::kMessageHandlerFailed;
+    return false;
+  }
+  return true;
+}
+
+void CFlashRun::FinishSending(ImageSend& send, const char* succeeded) {
+  if (!send.Unchanged(m_imageIdentity)) {
+    send.text = Format(texts::kImageChanged, ShownPath(m_imageFile.path).c_str());
+    return;
+  }
+  m_link.EndTransfer();
+  send.text = std::string(succeeded) + send.Elapsed();
+  send.result = 1;
 }
 
 }  // namespace morvak

@@ -23,8 +23,6 @@ CFlashRun::~CFlashRun() {
     if (ITransport* t = m_link.m_device.GetTransport()) t->Interrupt();
     m_worker.join();
   }
-  delete[] m_programFile.data;
-  delete[] m_imageFile.data;
 }
 
 void CFlashRun::PostStatus(const std::string& text) { m_events.OnStatusLine(text); }
@@ -92,14 +90,12 @@ int CFlashRun::RunFlashing() {
   if (CheckImageFile() == 0) return 0;
   if (LoadProgrammer() == 0) return 0;
   if (PrepareTarget() == 0) {
-    delete[] m_programFile.data;
-    m_programFile.data = nullptr;
+    ReleaseProgrammer();
     return 0;
   }
   PostStatus(Format(texts::kFileAlreadyDownloaded, ShownPath(m_bootFile.path).c_str()));
   const int result = FlashImage();
-  delete[] m_programFile.data;
-  m_programFile.data = nullptr;
+  ReleaseProgrammer();
   return result;
 }
 

@@ -132,6 +132,25 @@ class CFlashRun {
   bool DigestWanted() const { return m_bDigestImage || m_bRecordConfigured; }
   void PostStatus(const std::string& text);
 
+ private:
+  // The parts of FlashImage (run/FlashImage.cpp), in their order. A part that
+  // ends the step leaves its line in the ImageSend (and returns false).
+  struct ImageSend;
+  bool SendProgrammer(ImageSend& send);
+  bool OpenImage(ImageSend& send);
+  bool SendRawPart(ImageSend& send);
+  void SendRecords(ImageSend& send);
+  bool SendRecord(ImageSend& send, uint32_t address, uint32_t length);
+  // The image was sent whole: succeeds with `succeeded` and the time taken
+  // when the open image is still the file Start checked.
+  void FinishSending(ImageSend& send, const char* succeeded);
+  // Frees the programmer LoadProgrammer read; m_programFile.data is null again.
+  void ReleaseProgrammer();
+  // The programmer's bytes from LoadProgrammer to the end of the run;
+  // m_programFile.data points into it.
+  std::unique_ptr<uint8_t[]> m_programBuffer;
+
+ public:
   // --- Image scans on m_strImagePath (window thread, inside Start).
   int CountImageRecords(int32_t offset);
   int FindReservedSize(int32_t offset);

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <new>
 
+#include "ByteBuffer.h"
 #include "FlashRun.h"
 #include "Format.h"
 #include "RegularFile.h"
@@ -70,18 +70,23 @@ int CFlashRun::LoadProgrammer() {
     PostStatus(Format(texts::kInvalidFileSize, ShownPath(m_programFile.path).c_str()));
     return 0;
   }
-  m_programFile.data = new (std::nothrow) uint8_t[m_programFile.size];
+  m_programBuffer = AllocateBytes(m_programFile.size);
+  m_programFile.data = m_programBuffer.get();
   if (m_programFile.data == nullptr) {
     PostStatus(Format(texts::kRamSpaceEmpty, ShownPath(m_programFile.path).c_str()));
     return 0;
   }
   if (loader.Load(m_programFile.data, m_programFile.path) == 0) {
     PostStatus(Format(texts::kFreadFileFailed, ShownPath(m_programFile.path).c_str()));
-    delete[] m_programFile.data;
-    m_programFile.data = nullptr;
+    ReleaseProgrammer();
     return 0;
   }
   return 1;
+}
+
+void CFlashRun::ReleaseProgrammer() {
+  m_programBuffer.reset();
+  m_programFile.data = nullptr;
 }
 
 int CFlashRun::PrepareTarget() {
@@ -100,7 +105,7 @@ int CFlashRun::PrepareTarget() {
     return 0;
   }
   const uint32_t length = static_cast<uint32_t>(end);
-  std::unique_ptr<uint8_t[]> loader(new (std::nothrow) uint8_t[length]);
+  std::unique_ptr<uint8_t[]> loader = AllocateBytes(length);
   if (!loader) {
     PostStatus(Format(texts::kMallocFailedPath, ShownPath(path).c_str()));
     return 0;

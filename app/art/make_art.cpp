@@ -12,6 +12,11 @@
 
 namespace {
 
+// Exit statuses of morvak-art.
+constexpr int kExitWritten = 0;
+constexpr int kExitCannotWrite = 1;
+constexpr int kExitUsage = 2;
+
 bool Save(const QImage& image, const QString& path) {
   if (image.save(path, "PNG")) return true;
   std::fprintf(stderr, "morvak-art: cannot write %s\n", path.toLocal8Bit().constData());
@@ -30,13 +35,13 @@ int WriteIcons(const QString& dir, int count, char** sizes) {
     const long size = std::strtol(sizes[i], &end, 10);
     if (end == sizes[i] || *end != '\0' || size < 16 || size > 1024) {
       std::fprintf(stderr, "morvak-art: not an icon size from 16 to 1024: %s\n", sizes[i]);
-      return 2;
+      return kExitUsage;
     }
     const QString folder = dir + QStringLiteral("/%1x%1/apps").arg(size);
     if (!MakeDir(folder) || !Save(morvak::art::AppIcon(static_cast<int>(size)), folder + QStringLiteral("/morvak.png")))
-      return 1;
+      return kExitCannotWrite;
   }
-  return 0;
+  return kExitWritten;
 }
 
 }  // namespace
@@ -46,10 +51,10 @@ int main(int argc, char** argv) {
     return WriteIcons(QString::fromLocal8Bit(argv[2]), argc - 3, argv + 3);
   if (argc != 2) {
     std::fprintf(stderr, "usage: morvak-art DIR | morvak-art --icons DIR SIZE...\n");
-    return 2;
+    return kExitUsage;
   }
   const QString dir = QString::fromLocal8Bit(argv[1]);
-  if (!MakeDir(dir)) return 1;
+  if (!MakeDir(dir)) return kExitCannotWrite;
   const struct {
     const char* name;
     QImage image;
@@ -59,7 +64,7 @@ int main(int argc, char** argv) {
       {"icon128-32.png", morvak::art::AppIcon(32)},    {"icon128-48.png", morvak::art::AppIcon(48)},
   };
   for (const auto& picture : pictures) {
-    if (!Save(picture.image, dir + QLatin1Char('/') + QLatin1String(picture.name))) return 1;
+    if (!Save(picture.image, dir + QLatin1Char('/') + QLatin1String(picture.name))) return kExitCannotWrite;
   }
-  return 0;
+  return kExitWritten;
 }

@@ -2,18 +2,12 @@
 
 #include <optional>
 
+#include "HexDigit.h"
 #include "UsbProblems.h"
 #include "UsbTexts.h"
 
 namespace morvak {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // One id key as written: absent (missing or empty), or its text.
 std::optional<std::string> IdText(const CProfileFile& profile, const char* key) {
