@@ -17,6 +17,7 @@
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
 #include "QueuedRun.h"
+#include "RecordOfRun.h"
 #include "RunConfig.h"
 #include "RunPump.h"
 #include "RunRecord.h"

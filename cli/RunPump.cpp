@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "Interrupt.h"
-#include "RunRecord.h"
+#include "RecordOfRun.h"
 
 namespace morvak::cli {
 

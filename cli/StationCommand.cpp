@@ -5,7 +5,7 @@
 #include "CliTexts.h"
 #include "Interrupt.h"
 #include "JsonOutput.h"
-#include "RunRecord.h"
+#include "RecordOfRun.h"
 #include "Station.h"
 #include "StationPorts.h"
 #include "TextOutput.h"

@@ -5,6 +5,7 @@
 #include "BorrowedTransport.h"
 #include "PortWatch.h"
 #include "QueuedRun.h"
+#include "RecordOfRun.h"
 #include "RecordTotals.h"
 #include "RunEventQueue.h"
 #include "RunRecord.h"
