@@ -12,7 +12,7 @@
 #include "FlashToolDlgTemplate.h"
 #include "ProgressCtrl.h"
 #include "Format.h"
-#include "RunRecord.h"
+#include "RecordOfRun.h"
 #include "RunTexts.h"
 #include "TransportChoice.h"
 #include "UiTexts.h"

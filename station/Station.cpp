@@ -5,6 +5,7 @@
 #include "BorrowedTransport.h"
 #include "PortWatch.h"
 #include "QueuedRunEvents.h"
+#include "RecordOfRun.h"
 #include "RecordTotals.h"
 #include "RunEventQueue.h"
 #include "RunRecord.h"

@@ -1,7 +1,6 @@
 #pragma once
-// Run records: one JSON line per handset and run, appended to a file an
-// operator names (--record on the console, RecordFile= in the configuration
-// for both front ends). Nothing is written unless a file is named.
+// The record of a run (RunRecord.h) made from its run state, and where the
+// configuration puts the record file.
 //
 // A front end writes the record of a run once the run has ended (once its
 // OnRunOutcome has been handled), reading the run state then. The window,
@@ -12,23 +11,9 @@
 #include <utility>
 
 #include "FlashRun.h"
+#include "RunRecord.h"
 
 namespace morvak {
-
-struct RunRecord {
-  std::chrono::system_clock::time_point started;
-  std::string port;       // where the handset was plugged in; empty when not known
-  std::string asicIdHex;  // empty when the run read none
-  std::string imagePath;    // made absolute
-  std::string imageSha256;  // empty when the image could not be read
-  int flashType = FLASH_TYPE_NAND;
-  bool rawImage = false;
-  bool eraseReserved = false;
-  bool crcEnable = true;
-  bool succeeded = false;
-  std::string lastLine;
-  double elapsedSeconds = 0;
-};
 
 // What a front end knows of an ended run that its run state does not hold.
 struct RunEnding {
@@ -46,14 +31,6 @@ struct RunEnding {
   std::chrono::system_clock::time_point ended = std::chrono::system_clock::now();
   std::string port;
 };
-
-// The record as one JSON object, without a line end.
-std::string FormatRunRecord(const RunRecord& record);
-
-// Appends the record and a line end in a single write to a file opened for
-// appending, so that the records of parallel runs, and of programs sharing the
-// file, never interleave. The file is made when missing.
-bool AppendRunRecord(const std::string& path, const RunRecord& record, std::string& error);
 
 // The ASIC ID the run's boot read, in hex; empty when the boot read none.
 std::string AsicIdHex(const CFlashRun& run);

@@ -1,0 +1,36 @@
+#pragma once
+// Run records: one JSON line per handset and run, appended to a file an
+// operator names (--record on the console, RecordFile= in the configuration
+// for both front ends). Nothing is written unless a file is named.
+//
+// The record of a run is made from the run state in station/RecordOfRun.h;
+// this is the record itself and its one writer.
+#include <chrono>
+#include <string>
+
+namespace morvak {
+
+struct RunRecord {
+  std::chrono::system_clock::time_point started;
+  std::string port;       // where the handset was plugged in; empty when not known
+  std::string asicIdHex;  // empty when the run read none
+  std::string imagePath;    // made absolute
+  std::string imageSha256;  // empty when the image could not be read
+  bool oneNand = false;     // the flash type: OneNAND, or NAND when false
+  bool rawImage = false;
+  bool eraseReserved = false;
+  bool crcEnable = true;
+  bool succeeded = false;
+  std::string lastLine;
+  double elapsedSeconds = 0;
+};
+
+// The record as one JSON object, without a line end.
+std::string FormatRunRecord(const RunRecord& record);
+
+// Appends the record and a line end in a single write to a file opened for
+// appending, so that the records of parallel runs, and of programs sharing the
+// file, never interleave. The file is made when missing.
+bool AppendRunRecord(const std::string& path, const RunRecord& record, std::string& error);
+
+}  // namespace morvak
