@@ -122,8 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"FixedPortsEachRunOnce", "count=3,flash=0", false, {}, {}, {}, 3, 0, 10s},
         Case{"FixedPortsWithAFailingUnit", "count=2,flash=0,2:error=5@3", false, {}, {}, {}, 1, 1, 10s},
-        Case{"ReArmingFlashesHandsetAfterHandset", "count=2,flash=0,cycle=20", true, 6, {}, {}, 6, 0, 10s},
-        Case{"ReArmingWithAFailingUnit", "count=1,flash=0,cycle=20,error=5@3@2", true, 3, {}, {}, 2, 1, 10s},
+        Case{"ReArmingFlashesHandsetAfterHandset", "count=2,flash=0,cycle=100", true, 6, {}, {}, 6, 0, 10s},
+        Case{"ReArmingWithAFailingUnit", "count=1,flash=0,cycle=100,error=5@3@2", true, 3, {}, {}, 2, 1, 10s},
         Case{"AHungUnitEndsByTheReplyTimeout", "count=2,flash=0,2:hang=crc", false, {}, {}, 300ms, 1, 1, 10s},
         // The first stop ends each run at its next write.
         Case{"StopEndsFixedRuns", "count=2", false, {}, {300ms}, {}, 0, 2, 3s},
