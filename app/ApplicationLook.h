@@ -7,7 +7,7 @@
 //   handset — Morvak"), while a window's caption must read exactly as the
 //   window sets it.
 // - The dialogs' standard buttons carry no icons, whatever the desktop's theme
-//   would add (CPlainDialogStyle).
+//   would add (PlainDialogStyle).
 
 namespace morvak {
 

@@ -18,7 +18,7 @@
 namespace morvak {
 
 CFlashToolDlg::CFlashToolDlg(QWidget* parent)
-    : CDialog(MainDialogTemplate(DialogFont()), parent), CFlashRun(static_cast<IRunEvents&>(*this)), m_hIcon(LoadAppIcon()) {
+    : CDialog(MainDialogTemplate(DialogFont()), parent), FlashRun(static_cast<IRunEvents&>(*this)), m_hIcon(LoadAppIcon()) {
   m_nFlashType = -1;
 }
 

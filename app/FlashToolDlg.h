@@ -1,6 +1,6 @@
 #pragma once
 // CFlashToolDlg: the main window, and the home of a flashing run's state. The
-// run (CFlashRun) reaches the window only through its events, which the window
+// run (FlashRun) reaches the window only through its events, which the window
 // turns into posted messages, a message box it waits on, and, at its end, the
 // enabled states of Start and Stop.
 #include <QIcon>
@@ -25,7 +25,7 @@ class CProgressCtrl;
 
 // The window hears its run's events itself (IRunEvents comes before the run
 // state, so it is whole when the run is made with it).
-class CFlashToolDlg : public CDialog, public IRunEvents, public CFlashRun {
+class CFlashToolDlg : public CDialog, public IRunEvents, public FlashRun {
  public:
   explicit CFlashToolDlg(QWidget* parent = nullptr);
   ~CFlashToolDlg() override;
@@ -37,7 +37,7 @@ class CFlashToolDlg : public CDialog, public IRunEvents, public CFlashRun {
   QLabel* m_picStatus = nullptr;
   CProgressCtrl* m_progress = nullptr;
   // The log, newest line first; a line on top costs that line alone.
-  CLineLog m_strStatusLog;
+  LineLog m_strStatusLog;
   QIcon m_hIcon;
   QPixmap m_hBmpBusy;
   QPixmap m_hBmpFailure;
@@ -81,7 +81,7 @@ class CFlashToolDlg : public CDialog, public IRunEvents, public CFlashRun {
   void OnOK() override;
   void OnCancel() override;
   void OnCommand(int id) override;
-  intptr_t WindowProc(const CWindowMessageEvent& message) override;
+  intptr_t WindowProc(const WindowMessageEvent& message) override;
   // Space, Enter and Return on "Stop flashing" during a run ask first: the
   // focus rests on Stop while a run goes on, so a stray key must not end it.
   bool eventFilter(QObject* watched, QEvent* event) override;

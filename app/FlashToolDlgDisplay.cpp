@@ -8,7 +8,7 @@
 
 namespace morvak {
 
-intptr_t CFlashToolDlg::WindowProc(const CWindowMessageEvent& message) {
+intptr_t CFlashToolDlg::WindowProc(const WindowMessageEvent& message) {
   // A status line carries its text; it passes through the pending slot as
   // every status line does.
   if (message.Line()) m_strPendingStatus = *message.Line();

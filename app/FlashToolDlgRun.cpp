@@ -195,7 +195,7 @@ void CFlashToolDlg::EndRun() {
   JoinWorker();
   // The ended worker's last messages are still queued: handle them now, so
   // that a run ended by closing the window is recorded too.
-  if (m_bRecordPending) QCoreApplication::sendPostedEvents(this, CWindowMessageEvent::EventType());
+  if (m_bRecordPending) QCoreApplication::sendPostedEvents(this, WindowMessageEvent::EventType());
 }
 
 }  // namespace morvak

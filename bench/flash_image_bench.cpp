@@ -16,9 +16,9 @@
 namespace morvak {
 namespace {
 
-class QuietRun : public IRunEvents, public CFlashRun {
+class QuietRun : public IRunEvents, public FlashRun {
  public:
-  QuietRun() : CFlashRun(static_cast<IRunEvents&>(*this)) {}
+  QuietRun() : FlashRun(static_cast<IRunEvents&>(*this)) {}
   ~QuietRun() override { Shutdown(); }
   void OnStatusLine(std::string text) override { lastLine = std::move(text); }
   void OnRunOutcome(bool ok) override { succeeded = ok; }

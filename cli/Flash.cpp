@@ -91,7 +91,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   setup.recordPath = !options.record.empty() ? options.record : ConfiguredRecordFile(directory);
   setup.stopRequests = StopRequests;
 
-  std::unique_ptr<CProgressBar> bar;
+  std::unique_ptr<ProgressBar> bar;
   std::unique_ptr<IRunReport> runs;
   IStationReport* station = nullptr;
   if (options.json) {
@@ -99,7 +99,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
     station = json.get();
     runs = std::move(json);
   } else {
-    bar = std::make_unique<CProgressBar>(err);
+    bar = std::make_unique<ProgressBar>(err);
     auto text = std::make_unique<TextOutput>(
         out, err, TextOutputMode{several, bar.get(), environment.interactive && !options.watch, options.watch});
     station = text.get();

@@ -41,7 +41,7 @@ void PrintRecords(std::FILE* out, const std::string& path, uint32_t offset) {
 int RunInspect(const InspectOptions& options, std::FILE* out) {
   // Only Start's checks are wanted: whatever the run would tell goes nowhere.
   IRunEvents nobody;
-  CFlashRun run(nobody);
+  FlashRun run(nobody);
   RunSettings settings;
   settings.moduleDirectory = run.m_strModuleDirectory;
   settings.imagePath = options.image;
@@ -52,7 +52,7 @@ int RunInspect(const InspectOptions& options, std::FILE* out) {
     return clitexts::kExitFailed;
   }
   const RunConfig config =
-      ReadRunConfig(CProfileFile::Load(ModuleRelativePath(run.m_strModuleDirectory, kConfigFileName)), run.m_nFlashType);
+      ReadRunConfig(ProfileFile::Load(ModuleRelativePath(run.m_strModuleDirectory, kConfigFileName)), run.m_nFlashType);
   const bool withEboot = run.m_nRawFileSize != config.withoutEboot.rawFileSize ||
                          run.m_nBinaryRegionSize != config.withoutEboot.binaryRegionSize;
   std::fprintf(out, "image: %s\n", options.image.c_str());

@@ -6,8 +6,8 @@
 namespace morvak::cli {
 namespace {
 
-CJsonLine Event(std::chrono::system_clock::time_point time, const std::string& port, const char* kind) {
-  CJsonLine line;
+JsonLine Event(std::chrono::system_clock::time_point time, const std::string& port, const char* kind) {
+  JsonLine line;
   line.Add("time", FormatUtcTime(time)).AddOrNull("port", port).Add("event", kind);
   return line;
 }
@@ -49,7 +49,7 @@ void JsonOutput::Result(const UnitRef&, const HandsetOutcome& o) {
 }
 
 void JsonOutput::Tally(const RecordTotals& tally) {
-  CJsonLine line = Event(std::chrono::system_clock::now(), std::string(), "tally");
+  JsonLine line = Event(std::chrono::system_clock::now(), std::string(), "tally");
   line.Add("passed", static_cast<uint64_t>(tally.passed)).Add("failed", static_cast<uint64_t>(tally.failed));
   if (const std::optional<double> rate = tally.UnitsPerHour()) line.AddFixed("units_per_hour", *rate, 1);
   Write(line.Text());

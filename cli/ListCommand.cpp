@@ -26,7 +26,7 @@ int RunList(const ListOptions& options, const std::string& configPath, std::FILE
   UsbDeviceMatch match;
   std::string problem;
   const bool configured =
-      CheckUsbDeviceMatch(CProfileFile::Load(configPath), configPath, match, problem) == UsbConfigState::Configured;
+      CheckUsbDeviceMatch(ProfileFile::Load(configPath), configPath, match, problem) == UsbConfigState::Configured;
   if (!configured) {
     std::fprintf(out, "%s\n", problem.c_str());
     if (!options.all) return clitexts::kExitFailed;

@@ -15,7 +15,7 @@ constexpr size_t kLeastBar = 5;
 
 }  // namespace
 
-std::string CProgressBar::Render(const ProgressState& s, const std::string& label, int width) {
+std::string ProgressBar::Render(const ProgressState& s, const std::string& label, int width) {
   const size_t limit = width > 1 ? static_cast<size_t>(width - 1) : 0;
   double fraction = 0;
   if (s.expectedBytes > 0)
@@ -78,25 +78,25 @@ std::string CProgressBar::Render(const ProgressState& s, const std::string& labe
   return line;
 }
 
-CProgressBar::CProgressBar(std::FILE* err, std::function<Clock::time_point()> now)
+ProgressBar::ProgressBar(std::FILE* err, std::function<Clock::time_point()> now)
     : m_err(err), m_now(std::move(now)), m_enabled(TakesControlCodes(err)) {
   if (!m_enabled) return;
-  m_resize = std::make_unique<CResizeWatch>();
+  m_resize = std::make_unique<ResizeWatch>();
   m_size = TerminalSizeOf(fileno(m_err));
 }
 
-CProgressBar::~CProgressBar() {
+ProgressBar::~ProgressBar() {
   if (m_shownLines > 0 && !m_finished) {
     std::fputs("\n", m_err);
     std::fflush(m_err);
   }
 }
 
-CProgressBar::Handset* CProgressBar::Find(size_t handset) {
+ProgressBar::Handset* ProgressBar::Find(size_t handset) {
   return handset < m_handsets.size() && m_handsets[handset].shown ? &m_handsets[handset] : nullptr;
 }
 
-void CProgressBar::ShowHandset(size_t handset, std::string label) {
+void ProgressBar::ShowHandset(size_t handset, std::string label) {
   if (handset >= m_handsets.size()) m_handsets.resize(handset + 1);
   Handset& h = m_handsets[handset];
   h = Handset();
@@ -104,22 +104,22 @@ void CProgressBar::ShowHandset(size_t handset, std::string label) {
   h.label = std::move(label);
 }
 
-void CProgressBar::HideHandset(size_t handset) {
+void ProgressBar::HideHandset(size_t handset) {
   if (Handset* h = Find(handset)) h->shown = false;
 }
 
-void CProgressBar::SetRange(size_t handset, uint64_t range) {
+void ProgressBar::SetRange(size_t handset, uint64_t range) {
   if (Handset* h = Find(handset)) {
     h->range = range;
     h->position = 0;
   }
 }
 
-void CProgressBar::SetPosition(size_t handset, uint64_t position) {
+void ProgressBar::SetPosition(size_t handset, uint64_t position) {
   if (Handset* h = Find(handset)) h->position = position;
 }
 
-void CProgressBar::SetPayload(size_t handset, uint64_t sent, uint64_t total) {
+void ProgressBar::SetPayload(size_t handset, uint64_t sent, uint64_t total) {
   Handset* h = Find(handset);
   if (h == nullptr || h->ended) return;
   h->sent = sent;
@@ -127,17 +127,17 @@ void CProgressBar::SetPayload(size_t handset, uint64_t sent, uint64_t total) {
   if (sent > 0) h->meter.Note(sent, total, m_now());
 }
 
-void CProgressBar::EndHandset(size_t handset) {
+void ProgressBar::EndHandset(size_t handset) {
   if (Handset* h = Find(handset)) h->ended = true;
 }
 
-std::string CProgressBar::Erase() const {
+std::string ProgressBar::Erase() const {
   std::string codes = "\r";
   if (m_shownLines > 1) codes += "\033[" + std::to_string(m_shownLines - 1) + "A";
   return codes + "\033[J";
 }
 
-void CProgressBar::Show(Clock::time_point now, bool ended) {
+void ProgressBar::Show(Clock::time_point now, bool ended) {
   if (m_resize->Resized()) m_size = TerminalSizeOf(fileno(m_err));
   size_t labelWidth = 0;
   std::vector<const Handset*> shown;
@@ -176,21 +176,21 @@ void CProgressBar::Show(Clock::time_point now, bool ended) {
   m_everShown = m_everShown || lines > 0;
 }
 
-void CProgressBar::Draw() {
+void ProgressBar::Draw() {
   if (!m_enabled || m_finished) return;
   const Clock::time_point now = m_now();
   if (m_shownLines > 0 && now - m_lastDraw < std::chrono::milliseconds(100)) return;
   Show(now, false);
 }
 
-void CProgressBar::Clear() {
+void ProgressBar::Clear() {
   if (m_shownLines == 0) return;
   std::fputs(Erase().c_str(), m_err);
   std::fflush(m_err);
   m_shownLines = 0;
 }
 
-void CProgressBar::Finish() {
+void ProgressBar::Finish() {
   if (!m_enabled || m_finished) return;
   m_finished = true;
   if (!m_everShown) return;

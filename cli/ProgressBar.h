@@ -38,14 +38,14 @@ struct ProgressState {
   bool ended = false;          // the run is over: nothing to wait for, no time left
 };
 
-class CProgressBar {
+class ProgressBar {
  public:
   using Clock = std::chrono::steady_clock;
-  explicit CProgressBar(std::FILE* err, std::function<Clock::time_point()> now = Clock::now);
+  explicit ProgressBar(std::FILE* err, std::function<Clock::time_point()> now = Clock::now);
   // Ends the line drawn last if Finish did not come.
-  ~CProgressBar();
-  CProgressBar(const CProgressBar&) = delete;
-  CProgressBar& operator=(const CProgressBar&) = delete;
+  ~ProgressBar();
+  ProgressBar(const ProgressBar&) = delete;
+  ProgressBar& operator=(const ProgressBar&) = delete;
 
   bool Enabled() const { return m_enabled; }
 
@@ -93,7 +93,7 @@ class CProgressBar {
   std::FILE* m_err;
   std::function<Clock::time_point()> m_now;
   bool m_enabled;
-  std::unique_ptr<CResizeWatch> m_resize;  // only while enabled
+  std::unique_ptr<ResizeWatch> m_resize;  // only while enabled
   TerminalSize m_size;
   std::vector<Handset> m_handsets;
   int m_shownLines = 0;  // the cursor stands at the end of the last

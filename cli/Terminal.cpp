@@ -34,7 +34,7 @@ TerminalSize TerminalSizeOf(int fd) {
   return size;
 }
 
-CResizeWatch::CResizeWatch() : m_seen(g_resizes.load()) {
+ResizeWatch::ResizeWatch() : m_seen(g_resizes.load()) {
   struct sigaction action {};
   action.sa_handler = OnResize;
   // A resize is no reason for a worker's read or sleep to fail.
@@ -43,9 +43,9 @@ CResizeWatch::CResizeWatch() : m_seen(g_resizes.load()) {
   sigaction(SIGWINCH, &action, &m_previous);
 }
 
-CResizeWatch::~CResizeWatch() { sigaction(SIGWINCH, &m_previous, nullptr); }
+ResizeWatch::~ResizeWatch() { sigaction(SIGWINCH, &m_previous, nullptr); }
 
-bool CResizeWatch::Resized() {
+bool ResizeWatch::Resized() {
   const unsigned now = g_resizes.load();
   const bool resized = now != m_seen;
   m_seen = now;

@@ -19,12 +19,12 @@ TerminalSize TerminalSizeOf(int fd);
 // Counts SIGWINCH while it lives: installs its handler (restarting the calls
 // it interrupts) and puts back the one before when it goes. Watches live one
 // at a time, or end in the reverse order of their start.
-class CResizeWatch {
+class ResizeWatch {
  public:
-  CResizeWatch();
-  ~CResizeWatch();
-  CResizeWatch(const CResizeWatch&) = delete;
-  CResizeWatch& operator=(const CResizeWatch&) = delete;
+  ResizeWatch();
+  ~ResizeWatch();
+  ResizeWatch(const ResizeWatch&) = delete;
+  ResizeWatch& operator=(const ResizeWatch&) = delete;
 
   // True once after every resize (or several) since the last call.
   bool Resized();

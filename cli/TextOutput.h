@@ -2,7 +2,7 @@
 // The console's text output: status lines on stdout oldest first, one line
 // each as they are posted, prefixed with "[PORT] " when several handsets run;
 // a summary table at the end of such a command; a progress display on stderr
-// (CProgressBar) when stderr is a terminal: a line per port, or for a
+// (ProgressBar) when stderr is a terminal: a line per port, or for a
 // watching station a line per busy port.
 #include <cstdio>
 
@@ -14,7 +14,7 @@ namespace morvak::cli {
 
 struct TextOutputMode {
   bool severalHandsets = false;  // prefix lines with the port, end with the summary
-  CProgressBar* bar = nullptr;   // null: none
+  ProgressBar* bar = nullptr;   // null: none
   bool waitOnBoxes = false;      // an operator at a terminal confirms message boxes
   // A station (flash --watch): a result line per run with its ASIC ID and a
   // tally after it; the first Ctrl-C only stops new runs.

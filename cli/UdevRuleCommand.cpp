@@ -109,7 +109,7 @@ int RunUdevRule(const UdevRuleOptions& options, const std::string& configPath, s
     match.vendorId = *options.vendorId;
     match.productId = *options.productId;
   } else if (std::string problem;
-             CheckUsbDeviceMatch(CProfileFile::Load(configPath), configPath, match, problem, {}) !=
+             CheckUsbDeviceMatch(ProfileFile::Load(configPath), configPath, match, problem, {}) !=
              UsbConfigState::Configured) {
     std::fprintf(err, "morvak-cli: %s, or give --vendor and --product\n", problem.c_str());
     return clitexts::kExitConfiguration;

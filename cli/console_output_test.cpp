@@ -38,7 +38,7 @@ std::deque<RunEvent> ReportEvents(RunEventQueue& events, const std::vector<std::
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_PROGRESS, 3, 0});
   transport->ReplyFrame(Frame{COMMAND_MAGIC, REPORT_ACK, 0, 0});
   QueuedRunEvents told(events, 0);
-  CFlashRun run(told);
+  FlashRun run(told);
   run.m_link.m_device.SetTransport(std::move(transport));
   EXPECT_EQ(run.m_link.m_device.Open(), OPEN_CONNECTED);
   EXPECT_EQ(run.m_link.WaitReport(), 1);

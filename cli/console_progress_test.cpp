@@ -1,5 +1,5 @@
 // The console's progress display as a terminal of a pseudo-terminal's width
-// shows it: CProgressBar and TextOutput in process, and morvak-cli flash run
+// shows it: ProgressBar and TextOutput in process, and morvak-cli flash run
 // in a pseudo-terminal of its own.
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -24,7 +24,7 @@ namespace {
 
 using clitest::PseudoTerminal;
 using clitest::TerminalScreen;
-using Clock = CProgressBar::Clock;
+using Clock = ProgressBar::Clock;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -69,7 +69,7 @@ TEST(ProgressBarRenderTest, NoLineReachesTheLastColumnAndThePercentageStays) {
   for (const ProgressState& state : {waiting, sending, ended})
     for (const std::string& label : {std::string(), std::string("1-2.3.4"), std::string(90, 'p')})
       for (int width = 0; width <= 160; ++width) {
-        const std::string line = CProgressBar::Render(state, label, width);
+        const std::string line = ProgressBar::Render(state, label, width);
         EXPECT_LE(line.size(), static_cast<size_t>(std::max(0, width - 1))) << width << " " << line;
         EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](char c) { return c < 0x20; })) << line;
         if (static_cast<size_t>(width) >= label.size() + 6) {
@@ -85,7 +85,7 @@ TEST(ProgressBarTest, SpeedAndTimeLeftCountFromTheFirstByte) {
   FakeClock clock;
   TerminalScreen screen(100);
   {
-    CProgressBar bar(pty.Stream(0), clock.Function());
+    ProgressBar bar(pty.Stream(0), clock.Function());
     bar.ShowHandset(0, "");
     // Ten seconds waiting for the handset.
     for (int i = 0; i < 100; ++i, clock.Advance(0.1)) bar.Draw();
@@ -127,7 +127,7 @@ TEST(ProgressBarTest, ResizeChangesTheWidthAndTheHandlerBeforeComesBack) {
   FakeClock clock;
   TerminalScreen screen(60);
   {
-    CProgressBar bar(pty.Stream(0), clock.Function());
+    ProgressBar bar(pty.Stream(0), clock.Function());
     bar.ShowHandset(0, "");
     bar.SetRange(0, 9);
     bar.SetPayload(0, 1, 9'000'000);
@@ -176,7 +176,7 @@ TEST(ProgressBarTest, PortsKeepOneLineEachBelowTheStatusLines) {
     std::vector<std::string> printed;
     TerminalScreen screen(80);
     {
-      CProgressBar bar(pty.Stream(1), clock.Function());
+      ProgressBar bar(pty.Stream(1), clock.Function());
       TextOutput output(pty.Stream(0), pty.Stream(1), TextOutputMode{true, &bar, false, c.station});
       for (size_t h = 0; h < ports.size(); ++h) {
         output.PortChanged({h, ports[h]}, PortState::Waiting, "");
@@ -237,7 +237,7 @@ TEST(ProgressBarTest, NothingOnADumbTerminalOrAFile) {
     PseudoTerminal pty(80);
     clitest::Captured file;
     {
-      CProgressBar bar(c.terminal ? pty.Stream(0) : file.File());
+      ProgressBar bar(c.terminal ? pty.Stream(0) : file.File());
       EXPECT_FALSE(bar.Enabled()) << c.name;
       bar.ShowHandset(0, "");
       bar.Draw();

@@ -382,14 +382,14 @@ TEST_F(UsbFlashTest, APortThatIsNoPortPathIsSaidNotWaitedOn) {
   EmulatedUsbDevice* device = PlugHandset(2);
   ASSERT_NE(device, nullptr);
   program.Config(std::string(testing::kSmallNandSizes) + "[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nPort=1-02\n");
-  CLibusbTransport transport(program.Path("file/LURRA.ini"));
+  LibusbTransport transport(program.Path("file/LURRA.ini"));
   EXPECT_EQ(transport.Open(), OPEN_NOT_CONFIGURED);
   EXPECT_TRUE(Contains(transport.OpenProblem(), "\"1-02\" (Port= in section [LURRA_USB] of ")) << transport.OpenProblem();
-  CLibusbTransport asked(program.Path("file/LURRA.ini"), "2.1");
+  LibusbTransport asked(program.Path("file/LURRA.ini"), "2.1");
   EXPECT_EQ(asked.Open(), OPEN_NOT_CONFIGURED);
   EXPECT_TRUE(Contains(asked.OpenProblem(), "\"2.1\" (the port asked for)")) << asked.OpenProblem();
   // The port asked for takes the place of the configuration's.
-  CLibusbTransport right(program.Path("file/LURRA.ini"), "1-2");
+  LibusbTransport right(program.Path("file/LURRA.ini"), "1-2");
   EXPECT_EQ(right.Open(), OPEN_CONNECTED) << right.OpenProblem();
   EXPECT_EQ(right.OpenedPortPath(), "1-2");
   right.Close();

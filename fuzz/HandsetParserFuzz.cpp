@@ -30,7 +30,7 @@ class Pieces {
   uint32_t m_state;
 };
 
-void TakeAll(CVirtualHandset& handset, std::vector<uint8_t>& out, size_t max) {
+void TakeAll(VirtualHandset& handset, std::vector<uint8_t>& out, size_t max) {
   uint8_t buffer[64];
   for (size_t n = 1; n != 0;) {
     n = handset.TakeReply(buffer, std::min(max, sizeof buffer));
@@ -58,7 +58,7 @@ std::string CheckPlanText(std::string_view text, FaultPlan& plan) {
   return {};
 }
 
-std::string Compare(const CVirtualHandset& whole, const CVirtualHandset& split) {
+std::string Compare(const VirtualHandset& whole, const VirtualHandset& split) {
   if (whole.Stage() != split.Stage()) return "the stage depends on the split";
   if (whole.Blocks() != split.Blocks()) return "the blocks depend on the split";
   if (whole.HostBytes() != split.HostBytes()) return "the host byte count depends on the split";
@@ -84,13 +84,13 @@ std::string FuzzHandsetParser(const uint8_t* data, size_t size) {
   const uint8_t* host = data + HANDSET_SETUP_SIZE + planLength;
   const size_t hostSize = size - HANDSET_SETUP_SIZE - planLength;
 
-  CVirtualHandset whole(plan);
+  VirtualHandset whole(plan);
   whole.Attach();
   whole.HostWrote(host, hostSize);
   std::vector<uint8_t> wholeReplies;
   TakeAll(whole, wholeReplies, 64);
 
-  CVirtualHandset split(plan);
+  VirtualHandset split(plan);
   split.Attach();
   std::vector<uint8_t> splitReplies;
   Pieces pieces(data[0]);

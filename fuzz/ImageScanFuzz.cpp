@@ -14,9 +14,9 @@ namespace morvak::fuzz {
 namespace {
 
 // A run state without a front end: the Start checks report to nobody.
-class QuietRun : private IRunEvents, public CFlashRun {
+class QuietRun : private IRunEvents, public FlashRun {
  public:
-  QuietRun() : CFlashRun(static_cast<IRunEvents&>(*this)) {}
+  QuietRun() : FlashRun(static_cast<IRunEvents&>(*this)) {}
 };
 
 struct Setup {

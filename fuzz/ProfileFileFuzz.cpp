@@ -72,7 +72,7 @@ std::optional<uint32_t> PlainNumber(std::string_view text) {
   return negative ? 0u - value : value;
 }
 
-std::string CheckQuery(const CProfileFile& text, const CProfileFile& file, const Query& q) {
+std::string CheckQuery(const ProfileFile& text, const ProfileFile& file, const Query& q) {
   const std::optional<std::string> value = text.GetString(q.first, q.second);
   if (value != file.GetString(q.first, q.second)) return "the file and its text read differently";
   if (value != text.GetString(Upper(q.first), Upper(q.second))) return "a name read differently in upper case";
@@ -91,8 +91,8 @@ std::string FuzzProfileFile(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const std::string path = WriteScratchFile("profile.ini", data, size);
   if (path.empty()) return "the profile could not be written";
-  const CProfileFile fromText = CProfileFile::FromText(text);
-  const CProfileFile fromFile = CProfileFile::Load(path);
+  const ProfileFile fromText = ProfileFile::FromText(text);
+  const ProfileFile fromFile = ProfileFile::Load(path);
 
   std::vector<Query> queries = KeyLines(text);
   // Each lookup scans every entry: a few dozen key lines exercise the lookup

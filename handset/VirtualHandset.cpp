@@ -31,11 +31,11 @@ bool IsDataKind(uint32_t kind) { return kind == DATA_RAW || kind == DATA_RECORD 
 
 }  // namespace
 
-CVirtualHandset::CVirtualHandset(FaultPlan plan, BenchUnit where) : m_plan(std::move(plan)), m_where(where) {}
+VirtualHandset::VirtualHandset(FaultPlan plan, BenchUnit where) : m_plan(std::move(plan)), m_where(where) {}
 
-void CVirtualHandset::Attach() {
+void VirtualHandset::Attach() {
   const FaultPlan plan = m_plan;
-  *this = CVirtualHandset(plan, m_where);
+  *this = VirtualHandset(plan, m_where);
   m_stage = HandsetStage::BootRom;
   m_rx = Rx::RomCommand;
   if (m_plan.disconnect && m_plan.disconnectAfter == 0) {
@@ -58,7 +58,7 @@ void CVirtualHandset::Attach() {
   QueueBytes(id, sizeof id);
 }
 
-void CVirtualHandset::HostWrote(const uint8_t* data, size_t length) {
+void VirtualHandset::HostWrote(const uint8_t* data, size_t length) {
   if (m_stage == HandsetStage::Off || m_disconnected) return;
   if (m_plan.disconnect) length = static_cast<size_t>(std::min<uint64_t>(length, m_plan.disconnectAfter - m_hostBytes));
   m_hostBytes += length;
@@ -124,7 +124,7 @@ void CVirtualHandset::HostWrote(const uint8_t* data, size_t length) {
   if (m_plan.disconnect && m_hostBytes >= m_plan.disconnectAfter) Disconnect();
 }
 
-size_t CVirtualHandset::TakeReply(uint8_t* out, size_t max) {
+size_t VirtualHandset::TakeReply(uint8_t* out, size_t max) {
   const size_t n = std::min(max, Pending());
   if (n > 0) std::memcpy(out, m_reply.data() + m_replyHead, n);
   m_replyHead += n;
@@ -136,9 +136,9 @@ size_t CVirtualHandset::TakeReply(uint8_t* out, size_t max) {
   return n;
 }
 
-std::vector<ReplyPause> CVirtualHandset::TakePauses() { return std::exchange(m_pauses, {}); }
+std::vector<ReplyPause> VirtualHandset::TakePauses() { return std::exchange(m_pauses, {}); }
 
-void CVirtualHandset::RomWord(uint32_t word) {
+void VirtualHandset::RomWord(uint32_t word) {
   if (m_rx == Rx::RomCommand) {
     if (word != kRomFlashCommand) {
       Refuse(REFUSED_BAD_ROM_COMMAND, "the boot ROM expected the flash command 02 00 03 F0, got " + Hex(word));
@@ -157,7 +157,7 @@ void CVirtualHandset::RomWord(uint32_t word) {
   m_rx = Rx::RomProgram;
 }
 
-void CVirtualHandset::TakeFrame(const uint8_t* bytes) {
+void VirtualHandset::TakeFrame(const uint8_t* bytes) {
   const Frame frame = UnpackFrame(bytes);
   if (m_stage == HandsetStage::Finished) {
     Refuse(REFUSED_FINISHED, "a frame after CMD_END_TRANSFER");
@@ -170,7 +170,7 @@ void CVirtualHandset::TakeFrame(const uint8_t* bytes) {
   }
 }
 
-void CVirtualHandset::OnCommand(uint32_t code, uint32_t param1, uint32_t param2) {
+void VirtualHandset::OnCommand(uint32_t code, uint32_t param1, uint32_t param2) {
   const bool loader = m_stage == HandsetStage::Loader;
   switch (code) {
     case CMD_PING:
@@ -214,7 +214,7 @@ void CVirtualHandset::OnCommand(uint32_t code, uint32_t param1, uint32_t param2)
   }
 }
 
-void CVirtualHandset::OnConfig(uint32_t code, uint32_t first, uint32_t second) {
+void VirtualHandset::OnConfig(uint32_t code, uint32_t first, uint32_t second) {
   const bool isA = code == CMD_CONFIG_A;
   const char* name = isA ? "CMD_CONFIG_A" : "CMD_CONFIG_B";
   if (m_stage != HandsetStage::Programmer) {
@@ -236,7 +236,7 @@ void CVirtualHandset::OnConfig(uint32_t code, uint32_t first, uint32_t second) {
   QueueFrame(COMMAND_MAGIC, REPORT_ACK, 0, 0);
 }
 
-void CVirtualHandset::OnDataHeader(uint32_t kind, uint32_t address, uint32_t length) {
+void VirtualHandset::OnDataHeader(uint32_t kind, uint32_t address, uint32_t length) {
   ++m_blockHeaders;
   if (!IsDataKind(kind)) {
     Refuse(REFUSED_UNKNOWN_CODE, "a data block of unknown kind " + Hex(kind));
@@ -276,7 +276,7 @@ void CVirtualHandset::OnDataHeader(uint32_t kind, uint32_t address, uint32_t len
   }
 }
 
-void CVirtualHandset::OnPayloadDone() {
+void VirtualHandset::OnPayloadDone() {
   m_rx = Rx::Frame;
   m_incoming.crc = m_payloadCrc;
   // A block that comes before CMD_RUN acted on the previous one takes its place
@@ -292,7 +292,7 @@ void CVirtualHandset::OnPayloadDone() {
   QueueFrame(COMMAND_MAGIC, REPORT_ACK, 0, 0);
 }
 
-void CVirtualHandset::OnGetCrc() {
+void VirtualHandset::OnGetCrc() {
   if (!m_haveBlock) {
     Refuse(REFUSED_NO_BLOCK, "CMD_GET_CRC before any block");
     return;
@@ -303,7 +303,7 @@ void CVirtualHandset::OnGetCrc() {
   QueueFrame(COMMAND_MAGIC, REPORT_CRC, crc, 0);
 }
 
-void CVirtualHandset::OnRun() {
+void VirtualHandset::OnRun() {
   if (!m_blockPending) {
     Refuse(REFUSED_NO_BLOCK, "CMD_RUN with no block to act on");
     return;
@@ -334,7 +334,7 @@ void CVirtualHandset::OnRun() {
   QueueFrame(COMMAND_MAGIC, REPORT_ACK, 0, 0);
 }
 
-void CVirtualHandset::WriteBlock(uint32_t length) {
+void VirtualHandset::WriteBlock(uint32_t length) {
   QueueFrame(COMMAND_MAGIC, REPORT_RANGE, length, 0);
   // At N MB/s a byte takes 1/N microseconds.
   const uint32_t speed = m_plan.flashMBps.value_or(0);
@@ -352,7 +352,7 @@ void CVirtualHandset::WriteBlock(uint32_t length) {
   }
 }
 
-bool CVirtualHandset::HangsAt(HangPoint point, uint32_t& counter) {
+bool VirtualHandset::HangsAt(HangPoint point, uint32_t& counter) {
   ++counter;
   if (m_plan.hang != point || counter != m_plan.hangOccurrence) return false;
   m_hung = true;
@@ -360,7 +360,7 @@ bool CVirtualHandset::HangsAt(HangPoint point, uint32_t& counter) {
   return true;
 }
 
-void CVirtualHandset::Refuse(uint32_t code, std::string reason) {
+void VirtualHandset::Refuse(uint32_t code, std::string reason) {
   m_refusal = std::move(reason);
   QueueFrame(COMMAND_MAGIC, REPORT_ERROR, code, 0);
   m_stage = HandsetStage::Halted;
@@ -368,26 +368,26 @@ void CVirtualHandset::Refuse(uint32_t code, std::string reason) {
   m_rx = Rx::Ignore;
 }
 
-void CVirtualHandset::RefuseByFault(std::string reason) {
+void VirtualHandset::RefuseByFault(std::string reason) {
   m_refusal = std::move(reason);
   QueueFrame(COMMAND_MAGIC, REPORT_ERROR, FAULT_REFUSED, 0);
 }
 
-void CVirtualHandset::QueueFrame(uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2) {
+void VirtualHandset::QueueFrame(uint32_t magic, uint32_t code, uint32_t param1, uint32_t param2) {
   uint8_t bytes[FRAME_SIZE];
   PackFrame(Frame{magic, code, param1, param2}, bytes);
   QueueBytes(bytes, sizeof bytes);
 }
 
-void CVirtualHandset::QueueBytes(const uint8_t* data, size_t length) {
+void VirtualHandset::QueueBytes(const uint8_t* data, size_t length) {
   m_reply.insert(m_reply.end(), data, data + length);
 }
 
-void CVirtualHandset::QueuePause(std::chrono::microseconds delay) {
+void VirtualHandset::QueuePause(std::chrono::microseconds delay) {
   m_pauses.push_back(ReplyPause{m_replyTaken + Pending(), delay});
 }
 
-void CVirtualHandset::Disconnect() {
+void VirtualHandset::Disconnect() {
   m_disconnected = true;
   m_reply.clear();
   m_replyHead = 0;

@@ -1,5 +1,5 @@
 #pragma once
-// CVirtualHandset: the device side of a handset, as state machines for its
+// VirtualHandset: the device side of a handset, as state machines for its
 // boot ROM, second-stage loader and flash programmer, with faults on request.
 // It is driven by bytes only: the host's bytes go in through HostWrote (in any
 // split, as USB delivers them), the handset's answers come out through
@@ -65,10 +65,10 @@ inline constexpr uint32_t REFUSED_BAD_ROM_COMMAND = 9006; // the ROM did not get
 inline constexpr uint32_t REFUSED_FINISHED = 9007;        // anything after CMD_END_TRANSFER
 inline constexpr uint32_t FAULT_REFUSED = 9100;           // ram-refuse, config-refuse
 
-class CVirtualHandset {
+class VirtualHandset {
  public:
   // `where` gives the handset of a bench an ASIC ID of its own.
-  explicit CVirtualHandset(FaultPlan plan = {}, BenchUnit where = {});
+  explicit VirtualHandset(FaultPlan plan = {}, BenchUnit where = {});
 
   // Power-on, as when the host has opened the channels: everything is reset
   // (stage, counters, block record, refusal), and the ROM queues its ASIC ID

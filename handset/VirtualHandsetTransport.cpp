@@ -32,14 +32,14 @@ void VirtualHandsetTransport::Advance(Clock::time_point now) {
     m_unplugAt.reset();
     m_present = false;
     m_open = false;
-    m_handset = CVirtualHandset(m_plan.PlanOfUnit(m_unit + 1));
+    m_handset = VirtualHandset(m_plan.PlanOfUnit(m_unit + 1));
     m_held.clear();
     m_changed.notify_all();
   }
   if (!m_present && m_plugAt && now >= *m_plugAt) {
     m_plugAt.reset();
     ++m_unit;
-    m_handset = CVirtualHandset(m_plan.PlanOfUnit(m_unit), BenchUnit{m_port, m_unit});
+    m_handset = VirtualHandset(m_plan.PlanOfUnit(m_unit), BenchUnit{m_port, m_unit});
     m_handset.Attach();
     m_present = true;
     m_held.clear();

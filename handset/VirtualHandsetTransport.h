@@ -111,7 +111,7 @@ class VirtualHandsetTransport : public ITransport {
   std::condition_variable m_changed;
   const PortPlan m_plan;
   const uint32_t m_port;
-  CVirtualHandset m_handset;
+  VirtualHandset m_handset;
   const Clock::time_point m_created;
   bool m_open = false;
   bool m_used = false;  // the open channel was read or written

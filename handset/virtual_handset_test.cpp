@@ -31,7 +31,7 @@ const Frame kAck{COMMAND_MAGIC, REPORT_ACK, 0, 0};
 Frame Crc(uint16_t crc) { return {COMMAND_MAGIC, REPORT_CRC, crc, 0}; }
 
 TEST(VirtualHandsetRom, SendsItsAsicIdUnaskedOnceAttached) {
-  CVirtualHandset handset;
+  VirtualHandset handset;
   handset.HostWrote(HostScript().Cmd(CMD_PING).bytes.data(), FRAME_SIZE);  // not powered: ignored
   EXPECT_EQ(handset.Pending(), 0u);
   EXPECT_EQ(handset.Stage(), HandsetStage::Off);
@@ -48,7 +48,7 @@ TEST(VirtualHandsetRom, SendsItsAsicIdUnaskedOnceAttached) {
 }
 
 TEST(VirtualHandsetRom, TakesCommandLengthAndProgramThenTheLoaderAnswersThePing) {
-  CVirtualHandset handset;
+  VirtualHandset handset;
   handset.Attach();
   TakeAll(handset);
   const auto script = HostScript().Rom(1).Cmd(CMD_PING).bytes;
@@ -62,7 +62,7 @@ TEST(VirtualHandsetRom, TakesCommandLengthAndProgramThenTheLoaderAnswersThePing)
 }
 
 TEST(VirtualHandsetRun, AWholeRunIsAnsweredAndRecorded) {
-  CVirtualHandset handset;
+  VirtualHandset handset;
   handset.Attach();
   const auto script = HostScript().WholeRun().bytes;
   handset.HostWrote(script.data(), script.size());
@@ -91,14 +91,14 @@ TEST(VirtualHandsetRun, AWholeRunIsAnsweredAndRecorded) {
 // answers and the record are the same.
 TEST(VirtualHandsetRun, EverySplitOfTheHostBytesGivesTheSameAnswers) {
   const auto script = HostScript().WholeRun().bytes;
-  CVirtualHandset whole;
+  VirtualHandset whole;
   whole.Attach();
   whole.HostWrote(script.data(), script.size());
   const auto reference = TakeAll(whole);
 
   // Two pieces, cut at every offset.
   for (size_t cut = 0; cut <= script.size(); ++cut) {
-    CVirtualHandset handset;
+    VirtualHandset handset;
     handset.Attach();
     handset.HostWrote(script.data(), cut);
     handset.HostWrote(script.data() + cut, script.size() - cut);
@@ -107,7 +107,7 @@ TEST(VirtualHandsetRun, EverySplitOfTheHostBytesGivesTheSameAnswers) {
   }
   // One byte at a time, and in pieces of every length up to two frames.
   for (size_t piece = 1; piece <= 2 * FRAME_SIZE + 1; ++piece) {
-    CVirtualHandset handset;
+    VirtualHandset handset;
     handset.Attach();
     for (size_t at = 0; at < script.size(); at += piece)
       handset.HostWrote(script.data() + at, std::min(piece, script.size() - at));
@@ -116,7 +116,7 @@ TEST(VirtualHandsetRun, EverySplitOfTheHostBytesGivesTheSameAnswers) {
 }
 
 TEST(VirtualHandsetRun, AResendAfterACrcMismatchReplacesTheBlockItRepeats) {
-  CVirtualHandset handset(Faults("crc-bad=2"));
+  VirtualHandset handset(Faults("crc-bad=2"));
   handset.Attach();
   auto script = HostScript().ToLoader().Cmd(CMD_PING).Cmd(CMD_SET_RAM_TYPE);
   for (int attempt = 0; attempt < 3; ++attempt)
@@ -133,7 +133,7 @@ TEST(VirtualHandsetRun, AResendAfterACrcMismatchReplacesTheBlockItRepeats) {
 }
 
 TEST(VirtualHandsetRun, AnEmptyBlockIsAcknowledgedAtOnceWithTheEmptyChecksum) {
-  CVirtualHandset handset;
+  VirtualHandset handset;
   handset.Attach();
   const auto script = HostScript().Configured().Block(DATA_RAW, 0, 0, 0).Cmd(CMD_GET_CRC).bytes;
   handset.HostWrote(script.data(), script.size());
@@ -144,7 +144,7 @@ TEST(VirtualHandsetRun, AnEmptyBlockIsAcknowledgedAtOnceWithTheEmptyChecksum) {
 }
 
 TEST(VirtualHandsetRun, TextsComeBeforeTheReportsOfEveryRun) {
-  CVirtualHandset handset(Faults("texts=3"));
+  VirtualHandset handset(Faults("texts=3"));
   handset.Attach();
   const auto script = HostScript().ToProgrammer().bytes;
   handset.HostWrote(script.data(), script.size());
@@ -183,7 +183,7 @@ struct ErrorCase {
 class VirtualHandsetErrorRun : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(VirtualHandsetErrorRun, TheChosenRunEndsInItsErrorReport) {
-  CVirtualHandset handset(Faults(GetParam().faults));
+  VirtualHandset handset(Faults(GetParam().faults));
   handset.Attach();
   auto script = HostScript().ToProgrammer();
   if (GetParam().scriptEnd == 2)
@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Faults that refuse without halting: the handset answers later commands.
 TEST(VirtualHandsetFaults, AFaultRefusalLeavesTheHandsetRunning) {
-  CVirtualHandset handset(Faults("ram-refuse,ping-bad"));
+  VirtualHandset handset(Faults("ram-refuse,ping-bad"));
   handset.Attach();
   const auto script = HostScript().ToLoader().Cmd(CMD_PING).Cmd(CMD_SET_RAM_TYPE).Cmd(CMD_PING).bytes;
   handset.HostWrote(script.data(), script.size());
@@ -219,7 +219,7 @@ TEST(VirtualHandsetFaults, AFaultRefusalLeavesTheHandsetRunning) {
 
 TEST(VirtualHandsetFaults, ConfigRefusalsHitTheirOwnCommand) {
   for (const char* faults : {"config-refuse=a", "config-refuse=b"}) {
-    CVirtualHandset handset(Faults(faults));
+    VirtualHandset handset(Faults(faults));
     handset.Attach();
     const auto script = HostScript().Configured().bytes;
     handset.HostWrote(script.data(), script.size());
@@ -240,7 +240,7 @@ struct HangCase {
 class VirtualHandsetHang : public ::testing::TestWithParam<HangCase> {};
 
 TEST_P(VirtualHandsetHang, TheReplyAtThePointNeverComesAndNothingAfterIt) {
-  CVirtualHandset handset(Faults(GetParam().faults));
+  VirtualHandset handset(Faults(GetParam().faults));
   handset.Attach();
   auto script = GetParam().script();
   script.Cmd(CMD_PING);  // acted on by no hung handset
@@ -273,7 +273,7 @@ TEST(VirtualHandsetFaults, DisconnectTakesExactlyNBytesAndDropsWhatWasPending) {
     FaultPlan plan;
     plan.disconnect = true;
     plan.disconnectAfter = n;
-    CVirtualHandset handset(plan);
+    VirtualHandset handset(plan);
     handset.Attach();
     EXPECT_EQ(handset.Disconnected(), n == 0);
     handset.HostWrote(script.data(), script.size());
@@ -284,7 +284,7 @@ TEST(VirtualHandsetFaults, DisconnectTakesExactlyNBytesAndDropsWhatWasPending) {
 }
 
 TEST(VirtualHandsetPower, AttachAgainIsAFreshHandsetWithTheSameFaults) {
-  CVirtualHandset handset(Faults("crc-bad=1"));
+  VirtualHandset handset(Faults("crc-bad=1"));
   handset.Attach();
   const auto script = HostScript().WholeRun().bytes;
   handset.HostWrote(script.data(), script.size());
@@ -309,7 +309,7 @@ class VirtualHandsetRefusal : public ::testing::TestWithParam<RefusalCase> {};
 // A refusal is one REPORT_ERROR frame with its code, then silence: the read
 // channel stalls so the host fails at its next read instead of waiting.
 TEST_P(VirtualHandsetRefusal, AnswersOneErrorFrameThenHalts) {
-  CVirtualHandset handset;
+  VirtualHandset handset;
   handset.Attach();
   const auto script = GetParam().script().bytes;
   handset.HostWrote(script.data(), script.size());
@@ -383,7 +383,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Payloads stream through without being kept: a long block costs only its CRC.
 TEST(VirtualHandsetThroughput, ALongPayloadIsCheckedAsItStreams) {
-  CVirtualHandset handset;
+  VirtualHandset handset;
   handset.Attach();
   const auto setup = HostScript().Configured().Frame(DATA_MAGIC, DATA_RAW, 0, 16u << 20).bytes;
   handset.HostWrote(setup.data(), setup.size());
@@ -415,7 +415,7 @@ class VirtualHandsetWrite : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(VirtualHandsetWrite, ProgressIsSpreadEvenlyOverTheWritingTime) {
   const WriteCase& c = GetParam();
-  CVirtualHandset handset(Faults(c.faults));
+  VirtualHandset handset(Faults(c.faults));
   handset.Attach();
   const auto setUp = HostScript().Configured().Block(DATA_RAW, 0, c.length, 2).Cmd(CMD_GET_CRC).bytes;
   handset.HostWrote(setUp.data(), setUp.size());
@@ -471,7 +471,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<WriteCase>& p) { return std::string(p.param.name); });
 
 TEST(VirtualHandsetWrite, AFailedWriteReportsItsErrorAtOnce) {
-  CVirtualHandset handset(Faults("flash=1,error=7@2"));
+  VirtualHandset handset(Faults("flash=1,error=7@2"));
   handset.Attach();
   const auto script = HostScript().Configured().Block(DATA_RAW, 0, 300000, 2).Cmd(CMD_GET_CRC).Cmd(CMD_RUN).bytes;
   handset.HostWrote(script.data(), script.size());

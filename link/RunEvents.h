@@ -3,7 +3,7 @@
 // plain C++ types. The window turns each event into its window message; the
 // engine below the console and the station queues them for its own thread.
 // Neither the run nor the link knows which front end it talks to. A front end
-// hands its implementation to the run (CFlashRun's constructor) and overrides
+// hands its implementation to the run (FlashRun's constructor) and overrides
 // what it shows; every event does nothing by default.
 #include <cstdint>
 #include <string>

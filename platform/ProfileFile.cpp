@@ -20,14 +20,14 @@ std::string Lower(std::string_view s) {
 
 }  // namespace
 
-CProfileFile CProfileFile::Load(const std::string& path) {
-  CProfileFile profile;
+ProfileFile ProfileFile::Load(const std::string& path) {
+  ProfileFile profile;
   LoadChecked(path, profile);
   return profile;
 }
 
-ProfileLoadResult CProfileFile::LoadChecked(const std::string& path, CProfileFile& profile, int* errorNumber) {
-  profile = CProfileFile();
+ProfileLoadResult ProfileFile::LoadChecked(const std::string& path, ProfileFile& profile, int* errorNumber) {
+  profile = ProfileFile();
   int unused = 0;
   int& why = errorNumber != nullptr ? *errorNumber : unused;
   why = 0;
@@ -64,8 +64,8 @@ ProfileLoadResult CProfileFile::LoadChecked(const std::string& path, CProfileFil
   return result;
 }
 
-CProfileFile CProfileFile::FromText(std::string_view text) {
-  CProfileFile profile;
+ProfileFile ProfileFile::FromText(std::string_view text) {
+  ProfileFile profile;
   std::string section;
   bool inSection = false;
   while (!text.empty()) {
@@ -88,7 +88,7 @@ CProfileFile CProfileFile::FromText(std::string_view text) {
   return profile;
 }
 
-std::optional<std::string> CProfileFile::GetString(std::string_view section, std::string_view key) const {
+std::optional<std::string> ProfileFile::GetString(std::string_view section, std::string_view key) const {
   const std::string s = Lower(section);
   const std::string k = Lower(key);
   for (const Entry& e : m_entries) {
@@ -121,7 +121,7 @@ uint32_t ParseProfileNumber(std::string_view text) {
   return negative ? 0u - value : value;
 }
 
-uint32_t CProfileFile::GetInt(std::string_view section, std::string_view key, uint32_t defaultValue) const {
+uint32_t ProfileFile::GetInt(std::string_view section, std::string_view key, uint32_t defaultValue) const {
   const std::optional<std::string> value = GetString(section, key);
   if (!value || value->empty()) return defaultValue;
   return ParseProfileNumber(*value);
@@ -129,7 +129,7 @@ uint32_t CProfileFile::GetInt(std::string_view section, std::string_view key, ui
 
 uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key, uint32_t defaultValue,
                               const std::string& path) {
-  return CProfileFile::Load(path).GetInt(section, key, defaultValue);
+  return ProfileFile::Load(path).GetInt(section, key, defaultValue);
 }
 
 }  // namespace morvak

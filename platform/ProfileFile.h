@@ -23,16 +23,16 @@ enum class ProfileLoadResult {
   kTooLarge,    // more than PROFILE_FILE_LIMIT bytes
 };
 
-class CProfileFile {
+class ProfileFile {
  public:
   // Reads the whole file once; a file that is missing, or that LoadChecked
   // would refuse, gives an empty profile.
-  static CProfileFile Load(const std::string& path);
+  static ProfileFile Load(const std::string& path);
   // Reads the file into `profile` (left empty unless kLoaded), opening only a
   // regular file, without blocking, and reading at most PROFILE_FILE_LIMIT bytes.
   // With kUnreadable, `errorNumber` (when given) gets the errno that says why.
-  static ProfileLoadResult LoadChecked(const std::string& path, CProfileFile& profile, int* errorNumber = nullptr);
-  static CProfileFile FromText(std::string_view text);
+  static ProfileLoadResult LoadChecked(const std::string& path, ProfileFile& profile, int* errorNumber = nullptr);
+  static ProfileFile FromText(std::string_view text);
 
   // The trimmed value of the first matching key in the first matching section,
   // or nothing when the section or key is missing.

@@ -27,7 +27,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ProfileNumberTest,
                                            NumberCase{"4294967297", 1u}, NumberCase{"1 2", 1u}));
 
 TEST(ProfileFileTest, SectionsAndKeysAreCaseInsensitiveAndValuesTrimmed) {
-  const CProfileFile p = CProfileFile::FromText(
+  const ProfileFile p = ProfileFile::FromText(
       "; comment\r\n[lurra_nand]\r\n  RawFileSize_WithoutEboot =  0x1000  \r\n"
       "[LURRA_PARAMS]\nCRCEnable=0\nEmpty=\nName = \"a b\" \n");
   EXPECT_EQ(p.GetInt("LURRA_NAND", "rawfilesize_withouteboot", 5), 0x1000u);
@@ -39,7 +39,7 @@ TEST(ProfileFileTest, SectionsAndKeysAreCaseInsensitiveAndValuesTrimmed) {
 }
 
 TEST(ProfileFileTest, KeysBeforeAnySectionAndFirstDuplicateRule) {
-  const CProfileFile p = CProfileFile::FromText("Orphan=1\n[S]\nK=1\nK=2\n[s]\nK=3\n");
+  const ProfileFile p = ProfileFile::FromText("Orphan=1\n[S]\nK=1\nK=2\n[s]\nK=3\n");
   EXPECT_EQ(p.GetInt("S", "K", 0), 1u);
   EXPECT_FALSE(p.GetString("", "Orphan").has_value());
 }

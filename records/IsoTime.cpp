@@ -5,9 +5,9 @@
 namespace morvak {
 namespace {
 
-class CCursor {
+class Cursor {
  public:
-  explicit CCursor(std::string_view text) : m_text(text) {}
+  explicit Cursor(std::string_view text) : m_text(text) {}
 
   bool AtEnd() const { return m_at == m_text.size(); }
   bool Take(char c) {
@@ -50,7 +50,7 @@ class CCursor {
 
 std::optional<std::chrono::system_clock::time_point> ParseIsoTime(std::string_view text) {
   using namespace std::chrono;
-  CCursor at(text);
+  Cursor at(text);
   const auto y = at.Digits(4);
   if (!y || !at.Take('-')) return std::nullopt;
   const auto mo = at.Digits(2);

@@ -9,9 +9,9 @@ namespace {
 // Deeper nesting than any record has is refused rather than followed.
 constexpr int kMaxDepth = 32;
 
-class CJsonReader {
+class JsonReader {
  public:
-  explicit CJsonReader(std::string_view text) : m_text(text) {}
+  explicit JsonReader(std::string_view text) : m_text(text) {}
 
   bool Object(JsonFields& out, std::string& why) {
     Blanks();
@@ -216,7 +216,7 @@ class CJsonReader {
 
 bool ParseJsonObject(std::string_view text, JsonFields& out, std::string& why) {
   JsonFields fields;
-  if (!CJsonReader(text).Object(fields, why)) return false;
+  if (!JsonReader(text).Object(fields, why)) return false;
   out = std::move(fields);
   return true;
 }

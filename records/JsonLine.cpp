@@ -95,37 +95,37 @@ std::string FormatUtcTime(std::chrono::system_clock::time_point time) {
   return text;
 }
 
-void CJsonLine::Name(std::string_view name) {
+void JsonLine::Name(std::string_view name) {
   if (m_body.size() > 1) m_body += ',';
   m_body += JsonString(name);
   m_body += ':';
 }
 
-CJsonLine& CJsonLine::Add(std::string_view name, std::string_view text) {
+JsonLine& JsonLine::Add(std::string_view name, std::string_view text) {
   Name(name);
   m_body += JsonString(text);
   return *this;
 }
 
-CJsonLine& CJsonLine::Add(std::string_view name, int64_t value) {
+JsonLine& JsonLine::Add(std::string_view name, int64_t value) {
   Name(name);
   m_body += std::to_string(value);
   return *this;
 }
 
-CJsonLine& CJsonLine::Add(std::string_view name, uint64_t value) {
+JsonLine& JsonLine::Add(std::string_view name, uint64_t value) {
   Name(name);
   m_body += std::to_string(value);
   return *this;
 }
 
-CJsonLine& CJsonLine::Add(std::string_view name, bool value) {
+JsonLine& JsonLine::Add(std::string_view name, bool value) {
   Name(name);
   m_body += value ? "true" : "false";
   return *this;
 }
 
-CJsonLine& CJsonLine::AddFixed(std::string_view name, double value, int decimals) {
+JsonLine& JsonLine::AddFixed(std::string_view name, double value, int decimals) {
   Name(name);
   // JSON has no NaN or infinity.
   if (!std::isfinite(value)) {
@@ -139,13 +139,13 @@ CJsonLine& CJsonLine::AddFixed(std::string_view name, double value, int decimals
   return *this;
 }
 
-CJsonLine& CJsonLine::AddNull(std::string_view name) {
+JsonLine& JsonLine::AddNull(std::string_view name) {
   Name(name);
   m_body += "null";
   return *this;
 }
 
-CJsonLine& CJsonLine::AddOrNull(std::string_view name, std::string_view text) {
+JsonLine& JsonLine::AddOrNull(std::string_view name, std::string_view text) {
   return text.empty() ? AddNull(name) : Add(name, text);
 }
 

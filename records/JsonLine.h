@@ -17,21 +17,21 @@ std::string JsonString(std::string_view bytes);
 // "2024-05-01T12:00:00.123Z": UTC, milliseconds.
 std::string FormatUtcTime(std::chrono::system_clock::time_point time);
 
-class CJsonLine {
+class JsonLine {
  public:
-  CJsonLine& Add(std::string_view name, std::string_view text);
-  CJsonLine& Add(std::string_view name, const char* text) { return Add(name, std::string_view(text)); }
-  CJsonLine& Add(std::string_view name, const std::string& text) { return Add(name, std::string_view(text)); }
-  CJsonLine& Add(std::string_view name, int64_t value);
-  CJsonLine& Add(std::string_view name, uint64_t value);
-  CJsonLine& Add(std::string_view name, int value) { return Add(name, static_cast<int64_t>(value)); }
-  CJsonLine& Add(std::string_view name, unsigned value) { return Add(name, static_cast<uint64_t>(value)); }
-  CJsonLine& Add(std::string_view name, bool value);
+  JsonLine& Add(std::string_view name, std::string_view text);
+  JsonLine& Add(std::string_view name, const char* text) { return Add(name, std::string_view(text)); }
+  JsonLine& Add(std::string_view name, const std::string& text) { return Add(name, std::string_view(text)); }
+  JsonLine& Add(std::string_view name, int64_t value);
+  JsonLine& Add(std::string_view name, uint64_t value);
+  JsonLine& Add(std::string_view name, int value) { return Add(name, static_cast<int64_t>(value)); }
+  JsonLine& Add(std::string_view name, unsigned value) { return Add(name, static_cast<uint64_t>(value)); }
+  JsonLine& Add(std::string_view name, bool value);
   // A fixed-point number with `decimals` digits after the point.
-  CJsonLine& AddFixed(std::string_view name, double value, int decimals);
-  CJsonLine& AddNull(std::string_view name);
+  JsonLine& AddFixed(std::string_view name, double value, int decimals);
+  JsonLine& AddNull(std::string_view name);
   // A string, or null when `text` is empty.
-  CJsonLine& AddOrNull(std::string_view name, std::string_view text);
+  JsonLine& AddOrNull(std::string_view name, std::string_view text);
 
   // The object, without a line end.
   std::string Text() const { return m_body + "}"; }

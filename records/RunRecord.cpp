@@ -12,7 +12,7 @@
 namespace morvak {
 
 std::string FormatRunRecord(const RunRecord& r) {
-  CJsonLine line;
+  JsonLine line;
   line.Add("time", FormatUtcTime(r.started))
       .AddOrNull("port", r.port)
       .AddOrNull("asic_id", r.asicIdHex)

@@ -14,33 +14,33 @@ namespace morvak {
 
 static_assert(Sha256Digest{}.size() == SHA256_DIGEST_SIZE);
 
-struct CSha256::State {
+struct Sha256Hasher::State {
   sha256_ctx context;
 };
 
-CSha256::CSha256() : m_state(std::make_unique<State>()) { sha256_init(&m_state->context); }
-CSha256::~CSha256() = default;
-CSha256::CSha256(const CSha256& other) : m_state(std::make_unique<State>(*other.m_state)) {}
-CSha256& CSha256::operator=(const CSha256& other) {
+Sha256Hasher::Sha256Hasher() : m_state(std::make_unique<State>()) { sha256_init(&m_state->context); }
+Sha256Hasher::~Sha256Hasher() = default;
+Sha256Hasher::Sha256Hasher(const Sha256Hasher& other) : m_state(std::make_unique<State>(*other.m_state)) {}
+Sha256Hasher& Sha256Hasher::operator=(const Sha256Hasher& other) {
   if (this != &other) m_state = std::make_unique<State>(*other.m_state);
   return *this;
 }
-CSha256::CSha256(CSha256&& other) noexcept = default;
-CSha256& CSha256::operator=(CSha256&& other) noexcept = default;
+Sha256Hasher::Sha256Hasher(Sha256Hasher&& other) noexcept = default;
+Sha256Hasher& Sha256Hasher::operator=(Sha256Hasher&& other) noexcept = default;
 
-void CSha256::Update(const uint8_t* data, size_t length) {
+void Sha256Hasher::Update(const uint8_t* data, size_t length) {
   if (length == 0) return;  // `data` may then be null, which nettle's copy must not see
   sha256_update(&m_state->context, length, data);
 }
 
-Sha256Digest CSha256::Final() {
+Sha256Digest Sha256Hasher::Final() {
   Sha256Digest digest{};
   sha256_digest(&m_state->context, digest.size(), digest.data());
   return digest;
 }
 
 Sha256Digest Sha256(const uint8_t* data, size_t length) {
-  CSha256 hash;
+  Sha256Hasher hash;
   hash.Update(data, length);
   return hash.Final();
 }
@@ -64,7 +64,7 @@ bool Sha256OfFile(const std::string& path, std::string& hex, std::string& error)
     error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  CSha256 hash;
+  Sha256Hasher hash;
   std::vector<uint8_t> buffer(1 << 16);
   for (;;) {
     const size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());

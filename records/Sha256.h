@@ -14,15 +14,15 @@ namespace morvak {
 inline constexpr size_t SHA256_DIGEST_SIZE = 32;
 using Sha256Digest = std::array<uint8_t, SHA256_DIGEST_SIZE>;
 
-class CSha256 {
+class Sha256Hasher {
  public:
-  CSha256();
-  ~CSha256();
-  CSha256(const CSha256& other);
-  CSha256& operator=(const CSha256& other);
+  Sha256Hasher();
+  ~Sha256Hasher();
+  Sha256Hasher(const Sha256Hasher& other);
+  Sha256Hasher& operator=(const Sha256Hasher& other);
   // A moved-from hash may only be assigned to or destroyed.
-  CSha256(CSha256&& other) noexcept;
-  CSha256& operator=(CSha256&& other) noexcept;
+  Sha256Hasher(Sha256Hasher&& other) noexcept;
+  Sha256Hasher& operator=(Sha256Hasher&& other) noexcept;
 
   void Update(const uint8_t* data, size_t length);
   // The digest of everything fed so far; the object must not be fed afterwards.

@@ -65,7 +65,7 @@ TEST(FormatUtcTimeTest, UtcWithMilliseconds) {
 }
 
 TEST(JsonLineTest, BuildsOneObject) {
-  const std::string line = CJsonLine()
+  const std::string line = JsonLine()
                                .Add("text", "a\"b")
                                .Add("signed", int64_t{-3})
                                .Add("unsigned", uint64_t{18446744073709551615u})
@@ -80,7 +80,7 @@ TEST(JsonLineTest, BuildsOneObject) {
   EXPECT_EQ(line,
             "{\"text\":\"a\\\"b\",\"signed\":-3,\"unsigned\":18446744073709551615,\"yes\":true,\"no\":false,"
             "\"none\":null,\"empty\":null,\"full\":\"x\",\"seconds\":1.250,\"nan\":null}");
-  EXPECT_EQ(CJsonLine().Text(), "{}");
+  EXPECT_EQ(JsonLine().Text(), "{}");
 }
 
 TEST(JsonLineTest, NumbersIgnoreTheLocale) {
@@ -93,7 +93,7 @@ TEST(JsonLineTest, NumbersIgnoreTheLocale) {
       switched = true;
       break;
     }
-  const std::string line = CJsonLine().AddFixed("s", 2.5, 2).Text();
+  const std::string line = JsonLine().AddFixed("s", 2.5, 2).Text();
   std::setlocale(LC_NUMERIC, saved.c_str());
   EXPECT_EQ(line, "{\"s\":2.50}");
   if (!switched) GTEST_SKIP() << "no other locale installed; checked in the C locale only";

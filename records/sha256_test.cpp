@@ -63,7 +63,7 @@ TEST(Sha256Test, AnySplitGivesTheSameDigest) {
   for (size_t first = 0; first <= data.size(); ++first) {
     for (size_t second : {size_t{0}, size_t{1}, size_t{63}, size_t{64}, size_t{65}}) {
       const size_t cut = std::min(data.size(), first + second);
-      CSha256 hash;
+      Sha256Hasher hash;
       hash.Update(data.data(), first);
       hash.Update(data.data() + first, cut - first);
       hash.Update(data.data() + cut, data.size() - cut);

@@ -18,7 +18,7 @@ namespace morvak {
 
 // What the image step's parts share. The step ends with the one outcome line
 // in `text`; `result` is 1 once the image was sent whole.
-struct CFlashRun::ImageSend {
+struct FlashRun::ImageSend {
   explicit ImageSend(bool wantsDigest) : digesting(wantsDigest) {}
 
   // Reads from the image; the digest covers every byte read, in file order.
@@ -37,7 +37,7 @@ struct CFlashRun::ImageSend {
 
   const std::time_t started = std::time(nullptr);
   const bool digesting;
-  CSha256 digest;
+  Sha256Hasher digest;
   StdioFile image;
   std::FILE* file = nullptr;  // the image, once it is open
   bool identityLost = false;  // the open image is not the file Start checked
@@ -49,7 +49,7 @@ struct CFlashRun::ImageSend {
   int result = 0;
 };
 
-int CFlashRun::FlashImage() {
+int FlashRun::FlashImage() {
   ImageSend send(DigestWanted());
   PostStatus(Format(texts::kDownloadingOutFile, ShownPath(m_programFile.path).c_str()));
   m_imageFile.data = nullptr;
@@ -75,7 +75,7 @@ int CFlashRun::FlashImage() {
   return send.result;
 }
 
-bool CFlashRun::SendProgrammer(ImageSend& send) {
+bool FlashRun::SendProgrammer(ImageSend& send) {
   const char* programPath = m_programFile.path;
   if (m_link.Download(m_programFile.data, m_programFile.loadAddress, m_programFile.size, DATA_PROGRAM,
                       m_bCrcEnable) == 0) {
@@ -98,7 +98,7 @@ bool CFlashRun::SendProgrammer(ImageSend& send) {
   return true;
 }
 
-bool CFlashRun::OpenImage(ImageSend& send) {
+bool FlashRun::OpenImage(ImageSend& send) {
   const char* imagePath = m_imageFile.path;
   if (const FileOpenResult opened = OpenRegularFile(imagePath, send.image); opened != FileOpenResult::kOpened) {
     if (opened == FileOpenResult::kNotRegular) PostStatus(Format(texts::kNotRegularFile, ShownPath(imagePath).c_str()));
@@ -114,7 +114,7 @@ bool CFlashRun::OpenImage(ImageSend& send) {
   return true;
 }
 
-bool CFlashRun::SendRawPart(ImageSend& send) {
+bool FlashRun::SendRawPart(ImageSend& send) {
   const char* imagePath = m_imageFile.path;
   // No block of an image the run accepts reaches FILE_SIZE_LIMIT. A longer
   // one (a raw part configured beyond it) cannot be read whole, and gets no
@@ -151,7 +151,7 @@ bool CFlashRun::SendRawPart(ImageSend& send) {
   return true;
 }
 
-void CFlashRun::SendRecords(ImageSend& send) {
+void FlashRun::SendRecords(ImageSend& send) {
   const char* imagePath = m_imageFile.path;
   // The header is read rather than skipped, so that the digest sees it.
   uint8_t header[IMAGE_HEADER_SIZE];
@@ -174,7 +174,7 @@ void CFlashRun::SendRecords(ImageSend& send) {
   }
 }
 
-bool CFlashRun::SendRecord(ImageSend& send, uint32_t address, uint32_t length) {
+bool FlashRun::SendRecord(ImageSend& send, uint32_t address, uint32_t length) {
   const char* imagePath = m_imageFile.path;
   // A record header from a file changed since Start may claim any length; one
   // no accepted image can hold is not allocated for.
@@ -212,7 +212,7 @@ bool CFlashRun::SendRecord(ImageSend& send, uint32_t address, uint32_t length) {
   return true;
 }
 
-void CFlashRun::FinishSending(ImageSend& send, const char* succeeded) {
+void FlashRun::FinishSending(ImageSend& send, const char* succeeded) {
   if (!send.Unchanged(m_imageIdentity)) {
     send.text = Format(texts::kImageChanged, ShownPath(m_imageFile.path).c_str());
     return;

@@ -11,11 +11,11 @@
 
 namespace morvak {
 
-CFlashRun::CFlashRun(IRunEvents& events) : m_strModuleDirectory(GetModuleDirectory()), m_events(events) {
+FlashRun::FlashRun(IRunEvents& events) : m_strModuleDirectory(GetModuleDirectory()), m_events(events) {
   m_link.m_pOwner = &events;
 }
 
-CFlashRun::~CFlashRun() {
+FlashRun::~FlashRun() {
   // A deriving class ends its worker before its own members go; this is the
   // last guard, for a run state that was never shown in a window.
   if (m_worker.joinable()) {
@@ -25,9 +25,9 @@ CFlashRun::~CFlashRun() {
   }
 }
 
-void CFlashRun::PostStatus(const std::string& text) { m_events.OnStatusLine(text); }
+void FlashRun::PostStatus(const std::string& text) { m_events.OnStatusLine(text); }
 
-bool CFlashRun::StartWorker() {
+bool FlashRun::StartWorker() {
   // The worker's last act after it has given the buttons back is to clear the
   // flag, so a Start that comes right then waits a moment instead of failing.
   for (int i = 0; i < 200 && m_bWorkerAlive.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -38,7 +38,7 @@ bool CFlashRun::StartWorker() {
   return true;
 }
 
-std::string CFlashRun::StillEndingLine() const {
+std::string FlashRun::StillEndingLine() const {
   std::chrono::steady_clock::time_point since;
   if (!m_bWorkerAlive.load() || !m_link.m_device.ReadPending(since)) return texts::kRunStillEnding;
   const std::chrono::milliseconds timeout = m_link.m_device.ReplyTimeout();
@@ -50,23 +50,23 @@ std::string CFlashRun::StillEndingLine() const {
   return Format(texts::kRunStillWaitingFormat, SecondsText(std::chrono::seconds(left)).c_str());
 }
 
-void CFlashRun::JoinWorker() {
+void FlashRun::JoinWorker() {
   if (m_worker.joinable()) m_worker.join();
 }
 
-void CFlashRun::RequestStop() {
+void FlashRun::RequestStop() {
   m_link.m_bCancelWait.store(1);
   m_link.m_device.m_bAbort.store(1);
 }
 
-void CFlashRun::Shutdown() {
+void FlashRun::Shutdown() {
   RequestStop();
   if (ITransport* t = m_link.m_device.GetTransport()) t->Interrupt();
   JoinWorker();
 }
 
-unsigned CFlashRun::FlashThreadProc(void* param) {
-  CFlashRun* run = static_cast<CFlashRun*>(param);
+unsigned FlashRun::FlashThreadProc(void* param) {
+  FlashRun* run = static_cast<FlashRun*>(param);
   const int result = run->RunFlashing();
   if (run->DigestWanted() && !run->m_bImageDigestDone) run->FinishImageDigest(nullptr, nullptr);
   run->m_events.OnRunOutcome(result != 0);
@@ -79,7 +79,7 @@ unsigned CFlashRun::FlashThreadProc(void* param) {
   return 0;
 }
 
-int CFlashRun::RunFlashing() {
+int FlashRun::RunFlashing() {
   std::fill(std::begin(m_asicId), std::end(m_asicId), uint8_t{0});
   m_strImageSha256.clear();
   m_bImageDigestDone = false;

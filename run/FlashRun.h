@@ -1,5 +1,5 @@
 #pragma once
-// CFlashRun: the state of one flashing run and the run itself, free of any
+// FlashRun: the state of one flashing run and the run itself, free of any
 // window toolkit. The main dialog derives from it (the dialog stays the home
 // of the run state); the station's engine holds one per unit. The run talks
 // to its front end only through the IRunEvents it was made with.
@@ -42,13 +42,13 @@ struct RunSettings {
   bool digestImage = false;
 };
 
-class CFlashRun {
+class FlashRun {
  public:
   // `events` hears everything the run tells its front end; it outlives the run.
-  explicit CFlashRun(IRunEvents& events);
-  virtual ~CFlashRun();
-  CFlashRun(const CFlashRun&) = delete;
-  CFlashRun& operator=(const CFlashRun&) = delete;
+  explicit FlashRun(IRunEvents& events);
+  virtual ~FlashRun();
+  FlashRun(const FlashRun&) = delete;
+  FlashRun& operator=(const FlashRun&) = delete;
 
   // --- Run members. Start writes them before the worker exists (the window
   // binds the first two to its fields), and the worker only reads them
@@ -128,7 +128,7 @@ class CFlashRun {
   // positioned where the run stopped reading) is read to its end into
   // `digest`; without one the image is opened afresh and digested whole, when
   // it is still the file Start checked.
-  void FinishImageDigest(std::FILE* file, CSha256* digest);
+  void FinishImageDigest(std::FILE* file, Sha256Hasher* digest);
   bool DigestWanted() const { return m_bDigestImage || m_bRecordConfigured; }
   void PostStatus(const std::string& text);
 

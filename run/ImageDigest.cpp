@@ -13,7 +13,7 @@ namespace morvak {
 namespace {
 
 // Feeds the rest of `file` to `digest`; false on a read error.
-bool DigestRest(std::FILE* file, CSha256& digest) {
+bool DigestRest(std::FILE* file, Sha256Hasher& digest) {
   std::vector<uint8_t> chunk(1 << 20);
   for (;;) {
     const size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
@@ -24,7 +24,7 @@ bool DigestRest(std::FILE* file, CSha256& digest) {
 
 }  // namespace
 
-void CFlashRun::FinishImageDigest(std::FILE* file, CSha256* digest) {
+void FlashRun::FinishImageDigest(std::FILE* file, Sha256Hasher* digest) {
   m_bImageDigestDone = true;
   m_strImageSha256.clear();
   if (file != nullptr && digest != nullptr) {
@@ -38,7 +38,7 @@ void CFlashRun::FinishImageDigest(std::FILE* file, CSha256* digest) {
   if (OpenRegularFile(m_strRunImagePath.c_str(), image, &opened) != FileOpenResult::kOpened ||
       opened != m_imageIdentity)
     return;
-  CSha256 whole;
+  Sha256Hasher whole;
   if (DigestRest(image.get(), whole)) m_strImageSha256 = Sha256Hex(whole.Final());
 }
 

@@ -9,7 +9,7 @@ namespace morvak {
 namespace {
 
 // Opens the image and checks the header at offset; the reader is left just behind it.
-bool OpenAtHeader(CImageReader& reader, const std::string& path, int32_t offset) {
+bool OpenAtHeader(ImageReader& reader, const std::string& path, int32_t offset) {
   uint8_t bytes[IMAGE_HEADER_SIZE];
   if (!reader.Open(path) || !reader.SeekTo(offset) || !reader.ReadExactly(bytes, sizeof bytes)) return false;
   ImageHeader header;
@@ -17,7 +17,7 @@ bool OpenAtHeader(CImageReader& reader, const std::string& path, int32_t offset)
   return HasImageSignature(header);
 }
 
-bool ReadRecord(CImageReader& reader, ImageRecord& record) {
+bool ReadRecord(ImageReader& reader, ImageRecord& record) {
   uint8_t bytes[IMAGE_RECORD_SIZE];
   if (!reader.ReadExactly(bytes, sizeof bytes)) return false;
   record = UnpackImageRecord(bytes);
@@ -44,7 +44,7 @@ int CountImageRecordsIn(const std::string& path, int32_t offset, uint32_t& count
   count = 0;
   if (recordBytes != nullptr) *recordBytes = 0;
   uint64_t bytes = 0;
-  CImageReader f;
+  ImageReader f;
   if (!OpenAtHeader(f, path, offset)) return 0;
   uint32_t records = 0;
   ImageRecord record;
@@ -63,7 +63,7 @@ int CountImageRecordsIn(const std::string& path, int32_t offset, uint32_t& count
 
 int FindReservedSizeIn(const std::string& path, int32_t offset, uint32_t& reservedSize) {
   reservedSize = 0;
-  CImageReader f;
+  ImageReader f;
   if (!OpenAtHeader(f, path, offset)) return 0;
   uint8_t unit[LAYOUT_UNIT_SIZE];
   ImageRecord record;

@@ -18,11 +18,11 @@ constexpr size_t kWindowSize = 64 * 1024;
 
 }  // namespace
 
-CImageReader::~CImageReader() {
+ImageReader::~ImageReader() {
   if (m_fd >= 0) ::close(m_fd);
 }
 
-bool CImageReader::Open(const std::string& path) {
+bool ImageReader::Open(const std::string& path) {
   if (m_fd >= 0) ::close(m_fd);
   OpenRegularFileDescriptor(path.c_str(), m_fd);
   m_position = 0;
@@ -32,18 +32,18 @@ bool CImageReader::Open(const std::string& path) {
   return m_fd >= 0;
 }
 
-bool CImageReader::SeekTo(off_t position) {
+bool ImageReader::SeekTo(off_t position) {
   if (position < 0) return false;
   m_position = position;
   return true;
 }
 
-bool CImageReader::Skip(off_t distance) {
+bool ImageReader::Skip(off_t distance) {
   if (distance > 0 && m_position > std::numeric_limits<off_t>::max() - distance) return false;
   return SeekTo(m_position + distance);
 }
 
-bool CImageReader::Fill(off_t position) {
+bool ImageReader::Fill(off_t position) {
   m_windowStart = position;
   m_windowLength = 0;
   for (;;) {
@@ -55,7 +55,7 @@ bool CImageReader::Fill(off_t position) {
   }
 }
 
-bool CImageReader::ReadExactly(uint8_t* out, size_t length) {
+bool ImageReader::ReadExactly(uint8_t* out, size_t length) {
   if (m_fd < 0) return false;
   while (length > 0) {
     const bool inWindow = m_position >= m_windowStart &&

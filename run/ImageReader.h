@@ -13,12 +13,12 @@
 
 namespace morvak {
 
-class CImageReader {
+class ImageReader {
  public:
-  CImageReader() = default;
-  ~CImageReader();
-  CImageReader(const CImageReader&) = delete;
-  CImageReader& operator=(const CImageReader&) = delete;
+  ImageReader() = default;
+  ~ImageReader();
+  ImageReader(const ImageReader&) = delete;
+  ImageReader& operator=(const ImageReader&) = delete;
 
   bool Open(const std::string& path);
   // Moves the position; false (position unchanged) when it would go before

@@ -8,7 +8,7 @@ const char* FlashSection(int flashType) { return flashType == 0 ? kNandSection :
 
 const char* ProgrammerFileName(int flashType) { return flashType == 0 ? kNandProgrammerName : kOneNandProgrammerName; }
 
-RunConfig ReadRunConfig(const CProfileFile& profile, int flashType) {
+RunConfig ReadRunConfig(const ProfileFile& profile, int flashType) {
   const bool nand = flashType == 0;
   const char* section = FlashSection(flashType);
   RunConfig config;

@@ -45,7 +45,7 @@ struct RunConfig {
 // The section is LURRA_NAND for flash type 0 and LURRA_OneNAND for any other.
 const char* FlashSection(int flashType);
 const char* ProgrammerFileName(int flashType);
-RunConfig ReadRunConfig(const CProfileFile& profile, int flashType);
+RunConfig ReadRunConfig(const ProfileFile& profile, int flashType);
 
 // A file is a raw image when the text after the last dot of its path is
 // exactly "raw" (case-sensitive); every other file is an .img.

@@ -12,7 +12,7 @@
 
 namespace morvak {
 
-void CFlashRun::ReportLoadError(const CFileLoader& loader, const char* path) {
+void FlashRun::ReportLoadError(const CFileLoader& loader, const char* path) {
   // The step's own line follows; this one says why the file was not opened.
   if (loader.m_bNotRegularFile) PostStatus(Format(texts::kNotRegularFile, ShownPath(path).c_str()));
   switch (loader.GetError()) {
@@ -29,7 +29,7 @@ void CFlashRun::ReportLoadError(const CFileLoader& loader, const char* path) {
   }
 }
 
-int CFlashRun::CheckImageFile() {
+int FlashRun::CheckImageFile() {
   // The dialog's loader starts every run as a newly built one.
   m_imageLoader = CFileLoader();
   m_imageLoader.SetFileType(FILE_TYPE_PLAIN);
@@ -58,7 +58,7 @@ int CFlashRun::CheckImageFile() {
   return 1;
 }
 
-int CFlashRun::LoadProgrammer() {
+int FlashRun::LoadProgrammer() {
   CFileLoader loader;
   loader.SetFileType(FILE_TYPE_PLAIN);
   m_programFile.size = loader.GetSize(m_programFile.path);
@@ -84,12 +84,12 @@ int CFlashRun::LoadProgrammer() {
   return 1;
 }
 
-void CFlashRun::ReleaseProgrammer() {
+void FlashRun::ReleaseProgrammer() {
   m_programBuffer.reset();
   m_programFile.data = nullptr;
 }
 
-int CFlashRun::PrepareTarget() {
+int FlashRun::PrepareTarget() {
   const char* path = m_bootFile.path;
   StdioFile file;
   if (const FileOpenResult opened = OpenRegularFile(path, file); opened != FileOpenResult::kOpened) {

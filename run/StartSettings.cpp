@@ -44,7 +44,7 @@ std::string ConfigurationProblem(ProfileLoadResult result, int errorNumber, cons
   return Format(texts::kConfigUnreadable, shown.c_str(), std::strerror(errorNumber));
 }
 
-bool CFlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line) {
+bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line) {
   line.clear();
   m_bConfigRefused = false;
   m_strModuleDirectory = settings.moduleDirectory;
@@ -68,9 +68,9 @@ bool CFlashRun::ApplyStartSettings(const RunSettings& settings, std::string& lin
   }
 
   m_strConfigPath = configPath;
-  CProfileFile profile;
+  ProfileFile profile;
   int errorNumber = 0;
-  const ProfileLoadResult loaded = CProfileFile::LoadChecked(configPath, profile, &errorNumber);
+  const ProfileLoadResult loaded = ProfileFile::LoadChecked(configPath, profile, &errorNumber);
   line = ConfigurationProblem(loaded, errorNumber, configPath);
   const RunConfig config = ReadRunConfig(profile, m_nFlashType);
   if (line.empty() && !config.badReplyTimeout.empty())
@@ -147,14 +147,14 @@ bool CFlashRun::ApplyStartSettings(const RunSettings& settings, std::string& lin
   return true;
 }
 
-int CFlashRun::CountImageRecords(int32_t offset) {
+int FlashRun::CountImageRecords(int32_t offset) {
   uint64_t recordBytes = 0;
   const int counted = CountImageRecordsIn(m_strImagePath, offset, m_nRecordCount, &recordBytes);
   m_nPayloadSize = m_nRawFileSize + recordBytes;
   return counted;
 }
 
-int CFlashRun::FindReservedSize(int32_t offset) {
+int FlashRun::FindReservedSize(int32_t offset) {
   return FindReservedSizeIn(m_strImagePath, offset, m_nReservedSize);
 }
 

@@ -114,7 +114,7 @@ class FaultSweep : public ::testing::Test {
       if (expected.succeeds) ++Tally().succeeded;
       testing::CountCase(&SweepTally::stops, label,
                          m_harness.RunCase(s, "", expected, [after](testing::HandsetRun& r) {
-                           testing::CRecordingRun* run = r.run.get();
+                           testing::RecordingRun* run = r.run.get();
                            r.log->afterOp = [run, after](size_t index) {
                              if (index == after) run->RequestStop();
                            };

@@ -22,7 +22,7 @@ namespace {
 
 using morvak::testing::RunEventKind;
 
-using testing::CRecordingRun;
+using testing::RecordingRun;
 using testing::ProgramDirectory;
 using Lines = std::vector<std::string>;
 
@@ -32,7 +32,7 @@ ImageDesc DemoImage() {
 
 struct RunFixture : ::testing::Test {
   ProgramDirectory dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};
-  CRecordingRun run;
+  RecordingRun run;
   VirtualHandsetTransport* handset = nullptr;
   std::string image;
 
@@ -341,7 +341,7 @@ TEST(TwoRunsSideBySide, EachHandsetReceivesItsOwnImage) {
   ProgramDirectory dir("side-by-side");
   dir.Config(testing::kSmallNandSizes);
   struct One {
-    CRecordingRun run;
+    RecordingRun run;
     VirtualHandsetTransport* handset = nullptr;
     std::string image;
   };

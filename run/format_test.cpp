@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, RawPathTest,
                                            RawCase{"x.tar.raw", true}, RawCase{"noext", false}));
 
 TEST(RunConfigTest, DefaultsPerFlashTypeAndSection) {
-  const CProfileFile empty;
+  const ProfileFile empty;
   const RunConfig nand = ReadRunConfig(empty, 0);
   EXPECT_EQ(nand.crcEnable, 1u);
   EXPECT_EQ(nand.downloadRaw, 0u);
@@ -56,7 +56,7 @@ TEST(RunConfigTest, DefaultsPerFlashTypeAndSection) {
     EXPECT_EQ(one.withEboot.rawFileSize, 393216u);
     EXPECT_EQ(one.withEboot.binaryRegionSize, 524288u);
   }
-  const CProfileFile custom = CProfileFile::FromText(
+  const ProfileFile custom = ProfileFile::FromText(
       "[LURRA_OneNAND]\nRawFileSize_WithEboot=5\n[LURRA_NAND]\nRawFileSize_WithEboot=7\n[LURRA_PARAMS]\nCRCEnable=2\n");
   EXPECT_EQ(ReadRunConfig(custom, 1).withEboot.rawFileSize, 5u);
   EXPECT_EQ(ReadRunConfig(custom, 0).withEboot.rawFileSize, 7u);

@@ -29,7 +29,7 @@ class ImageReaderTest : public ::testing::Test {
       ASSERT_EQ(got[i], ByteAt(static_cast<size_t>(at) + i)) << "at " << at << " + " << i;
   }
   std::string m_path;
-  CImageReader m_reader;
+  ImageReader m_reader;
 };
 
 // Reads that start, end or lie across the edges of the reader's window,
@@ -59,7 +59,7 @@ TEST_F(ImageReaderTest, ReadsThatReachPastTheEndFail) {
   EXPECT_FALSE(m_reader.ReadExactly(bytes, sizeof bytes));
   ASSERT_TRUE(m_reader.SeekTo(off_t{1} << 40));  // past the end is a place, not an error
   EXPECT_FALSE(m_reader.ReadExactly(bytes, 1));
-  CImageReader missing;
+  ImageReader missing;
   EXPECT_FALSE(missing.Open(m_path + ".not-there"));
   EXPECT_FALSE(missing.ReadExactly(bytes, 1));
 }

@@ -13,14 +13,14 @@
 namespace morvak {
 namespace {
 
-using testing::CRecordingRun;
+using testing::RecordingRun;
 using testing::ProgramDirectory;
 
 ImageDesc ImageAt(uint32_t rawSize) { return SeededImage(rawSize, {{0x1000, 100}}, 1, {1}); }
 
 struct StartFixture : ::testing::Test {
   ProgramDirectory dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};
-  CRecordingRun run;
+  RecordingRun run;
   std::string line;
   void SetUp() override { run.m_strModuleDirectory = dir.Directory(); }
   std::string WriteImg(const std::string& name, const ImageDesc& desc) {

@@ -9,13 +9,13 @@
 
 namespace morvak {
 
-std::string AsicIdHex(const CFlashRun& run) {
+std::string AsicIdHex(const FlashRun& run) {
   for (uint8_t byte : run.m_asicId)
     if (byte != 0) return HexOf(run.m_asicId, sizeof run.m_asicId);
   return {};
 }
 
-RunRecord MakeRunRecord(const CFlashRun& run, const RunEnding& ending, std::string imageSha256) {
+RunRecord MakeRunRecord(const FlashRun& run, const RunEnding& ending, std::string imageSha256) {
   RunRecord r;
   r.started = ending.started;
   r.port = ending.port;
@@ -37,13 +37,13 @@ RunRecord MakeRunRecord(const CFlashRun& run, const RunEnding& ending, std::stri
 }
 
 std::string ConfiguredRecordFile(const std::string& moduleDirectory) {
-  const CProfileFile profile = CProfileFile::Load(ModuleRelativePath(moduleDirectory, kConfigFileName));
+  const ProfileFile profile = ProfileFile::Load(ModuleRelativePath(moduleDirectory, kConfigFileName));
   const RunConfig config = ReadRunConfig(profile, FLASH_TYPE_NAND);
   if (config.recordFile.empty() || config.recordFile.rfind('/', 0) == 0) return config.recordFile;
   return moduleDirectory + config.recordFile;
 }
 
-bool RecordRunIfConfigured(const CFlashRun& run, const RunEnding& ending, std::string& error) {
+bool RecordRunIfConfigured(const FlashRun& run, const RunEnding& ending, std::string& error) {
   const std::string path = ConfiguredRecordFile(run.m_strModuleDirectory);
   if (path.empty()) return true;
   return AppendRunRecord(path, MakeRunRecord(run, ending, run.ImageSha256()), error);

@@ -33,11 +33,11 @@ struct RunEnding {
 };
 
 // The ASIC ID the run's boot read, in hex; empty when the boot read none.
-std::string AsicIdHex(const CFlashRun& run);
+std::string AsicIdHex(const FlashRun& run);
 
 // The record of a run that has ended. `imageSha256` is the digest the run
-// took of the image it read (CFlashRun::ImageSha256; empty for none).
-RunRecord MakeRunRecord(const CFlashRun& run, const RunEnding& ending, std::string imageSha256);
+// took of the image it read (FlashRun::ImageSha256; empty for none).
+RunRecord MakeRunRecord(const FlashRun& run, const RunEnding& ending, std::string imageSha256);
 
 // The record file the configuration names, [LURRA_PARAMS] RecordFile=, with a
 // relative name taken beside the program (in the module directory); empty
@@ -48,6 +48,6 @@ std::string ConfiguredRecordFile(const std::string& moduleDirectory);
 // names a record file, appends the run's record with the digest the run took.
 // True when the record was written or none is asked for; false, with the
 // reason in `error`, when it could not be written.
-bool RecordRunIfConfigured(const CFlashRun& run, const RunEnding& ending, std::string& error);
+bool RecordRunIfConfigured(const FlashRun& run, const RunEnding& ending, std::string& error);
 
 }  // namespace morvak

@@ -42,7 +42,7 @@ struct Port {
 struct Unit {
   // The events outlive the run that tells them.
   std::unique_ptr<QueuedRunEvents> events;
-  std::unique_ptr<CFlashRun> run;
+  std::unique_ptr<FlashRun> run;
   BorrowedTransport* channel = nullptr;  // owned by the run
   size_t number = 0;  // in the session, in the order the runs were prepared
   size_t port = 0;
@@ -154,7 +154,7 @@ Unit* Station::Prepare(size_t port) {
   unit->port = port;
   unit->outcome.port = p.channel.port;
   unit->events = std::make_unique<QueuedRunEvents>(m_events, m_units.size());
-  unit->run = std::make_unique<CFlashRun>(*unit->events);
+  unit->run = std::make_unique<FlashRun>(*unit->events);
   auto channel = std::make_unique<BorrowedTransport>(*p.channel.transport);
   unit->channel = channel.get();
   unit->run->m_link.m_device.SetTransport(std::move(channel));
@@ -353,7 +353,7 @@ StationEnd Station::Run() {
     // Start's checks before the first handset is waited for: a bad image or
     // configuration is told at once.
     IRunEvents nobody;
-    CFlashRun probe(nobody);
+    FlashRun probe(nobody);
     std::string line;
     if (!probe.ApplyStartSettings(m_setup.run, line)) {
       m_station.Problem(line);

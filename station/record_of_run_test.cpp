@@ -23,7 +23,7 @@ namespace {
 
 using morvak::testing::RunEventKind;
 
-using testing::CRecordingRun;
+using testing::RecordingRun;
 using testing::ProgramDirectory;
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -99,7 +99,7 @@ class RecordedRunTest : public ::testing::Test {
   }
 
   ProgramDirectory dir{"recorded-run"};
-  CRecordingRun run;
+  RecordingRun run;
   std::string image;
 };
 

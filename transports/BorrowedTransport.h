@@ -1,7 +1,7 @@
 #pragma once
 // A port's channel lent to one run, for a station where run after run uses
 // the same port: everything goes to the channel beneath until the lender
-// takes it back (Release). A run ends with Interrupt (CFlashRun::Shutdown),
+// takes it back (Release). A run ends with Interrupt (FlashRun::Shutdown),
 // which is irreversible: once released, that and everything else reaches the
 // port no more, so the next run finds its channel as it was.
 #include <atomic>

@@ -23,7 +23,7 @@ std::vector<HandsetChannel> MakeUsbChannels(const std::string& configPath, const
   std::vector<HandsetChannel> channels;
   const std::vector<std::string> each = ports.empty() ? std::vector<std::string>{std::string()} : ports;
   for (const std::string& port : each) {
-    auto usb = std::make_unique<CLibusbTransport>(configPath, port);
+    auto usb = std::make_unique<LibusbTransport>(configPath, port);
     HandsetChannel channel;
     channel.port = port;
     channel.usb = usb.get();

@@ -10,7 +10,7 @@
 
 namespace morvak {
 
-class CLibusbTransport;
+class LibusbTransport;
 class VirtualHandsetTransport;
 
 struct HandsetChannel {
@@ -20,7 +20,7 @@ struct HandsetChannel {
   std::unique_ptr<ITransport> transport;
   // The same channel seen as what it is (null when it is not).
   VirtualHandsetTransport* virtualHandset = nullptr;
-  CLibusbTransport* usb = nullptr;
+  LibusbTransport* usb = nullptr;
 };
 
 // One virtual handset (a port of a bench with cycle=) per plan, named

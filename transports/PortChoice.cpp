@@ -49,8 +49,8 @@ PortChoiceResult ChoosePorts(const PortRequest& request, ChosenPorts& chosen, st
   }
   chosen.several = request.allPorts || !request.ports.empty();
   const std::string configPath = request.configPath;
-  CProfileFile profile;
-  const ProfileLoadResult loaded = CProfileFile::LoadChecked(configPath, profile);
+  ProfileFile profile;
+  const ProfileLoadResult loaded = ProfileFile::LoadChecked(configPath, profile);
   const bool readable = loaded == ProfileLoadResult::kLoaded || loaded == ProfileLoadResult::kMissing;
   // Without ids a real handset is never found: say what to set at once
   // rather than wait for ever. A port named takes the place of Port=.

@@ -12,7 +12,7 @@ namespace morvak {
 std::unique_ptr<ITransport> MakeTransport(const TransportChoice& choice, std::string& error,
                                           VirtualHandsetTransport** virtualHandset) {
   if (virtualHandset != nullptr) *virtualHandset = nullptr;
-  if (!choice.virtualHandset) return std::make_unique<CLibusbTransport>(choice.configPath);
+  if (!choice.virtualHandset) return std::make_unique<LibusbTransport>(choice.configPath);
   PortPlan plan;
   if (!ParsePortPlan(choice.faults, plan, error)) return nullptr;
   ApplyProgramDefaults(plan);
@@ -22,7 +22,7 @@ std::unique_ptr<ITransport> MakeTransport(const TransportChoice& choice, std::st
 }
 
 std::string PortOfTransport(const ITransport* transport) {
-  if (const auto* usb = dynamic_cast<const CLibusbTransport*>(transport)) return usb->OpenedPortPath();
+  if (const auto* usb = dynamic_cast<const LibusbTransport*>(transport)) return usb->OpenedPortPath();
   if (dynamic_cast<const VirtualHandsetTransport*>(transport) != nullptr) return VirtualHandsetName(0);
   return {};
 }

@@ -112,7 +112,7 @@ TEST(VirtualHandsetsTest, TheProgramsWriteTheDemoImageInAFewSeconds) {
   const auto transport = MakeTransport(TransportChoice{true, "", ""}, error, &window);
   ASSERT_NE(window, nullptr) << error;
   for (const FaultPlan& plan : {console.ports.front().plan, window->Faults()}) {
-    CVirtualHandset handset(plan);
+    VirtualHandset handset(plan);
     handset.Attach();
     const auto script = handset_test::HostScript()
                             .Configured()

@@ -15,7 +15,7 @@ const char* BrowseFilter(uint32_t downloadRaw) { return downloadRaw != 0 ? kImag
 uint32_t ReadDownloadRaw(const std::string& moduleDirectory) {
   const std::string path = ModuleRelativePath(moduleDirectory, kConfigFileName);
   if (path.size() >= DOWNLOAD_PATH_SIZE) return 0;
-  return ReadRunConfig(CProfileFile::Load(path), FLASH_TYPE_NAND).downloadRaw;
+  return ReadRunConfig(ProfileFile::Load(path), FLASH_TYPE_NAND).downloadRaw;
 }
 
 QStringList QtNameFilters(std::string_view filter) {

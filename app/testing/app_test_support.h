@@ -59,7 +59,7 @@ struct ProgressState {
   std::string lastLine;  // the status line shown last when the bar was set
 };
 
-class CTestFlashToolDlg : public CFlashToolDlg {
+class TestFlashToolDlg : public CFlashToolDlg {
  public:
   using CFlashToolDlg::WindowProc;
 
@@ -125,7 +125,7 @@ inline std::string SafeName() {
 struct WindowFixture : ::testing::Test {
   ProfileSandbox profile;
   ProgramDirectory dir{SafeName()};
-  std::unique_ptr<CTestFlashToolDlg> dlg;
+  std::unique_ptr<TestFlashToolDlg> dlg;
   VirtualHandsetTransport* handset = nullptr;
 
   void SetUp() override { dir.Config(kSmallConfig); }
@@ -133,7 +133,7 @@ struct WindowFixture : ::testing::Test {
 
   // The window on a virtual handset with `faults`, open and shown.
   void Open(const std::string& faults = "") {
-    dlg = std::make_unique<CTestFlashToolDlg>();
+    dlg = std::make_unique<TestFlashToolDlg>();
     dlg->m_strModuleDirectory = dir.Directory();
     FaultPlan plan;
     std::string error;

@@ -37,7 +37,7 @@ class HandsetUsbFunction : public IUsbFunction {
     return m_zeroNext;
   }
 
-  CVirtualHandset handset;
+  VirtualHandset handset;
   std::vector<size_t> packetSizes;  // lengths of the IN packets in turn; empty: whole replies
   bool zeroLengthPackets = false;   // a zero-length packet before every packet with data
 

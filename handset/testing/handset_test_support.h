@@ -84,7 +84,7 @@ inline std::vector<BlockRecord> WholeRunBlocks() {
           {DATA_RECORD, 0x80100000u, 33, CrcOf(Payload(33, 4))}};
 }
 
-inline std::vector<uint8_t> TakeAll(CVirtualHandset& handset) {
+inline std::vector<uint8_t> TakeAll(VirtualHandset& handset) {
   std::vector<uint8_t> out(handset.Pending());
   out.resize(handset.TakeReply(out.data(), out.size()));
   return out;

@@ -18,7 +18,7 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
     SetWindowText(control, value);
 }
 
-void DDX_Text(CDataExchange* pDX, int id, CLineLog& value) {
+void DDX_Text(CDataExchange* pDX, int id, LineLog& value) {
   pDX->Note(id);
   QWidget* control = pDX->m_pDlgWnd->GetDlgItem(id);
   if (control == nullptr) return;

@@ -38,7 +38,7 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value);
 // The same for a log: a multi-line edit that shows an earlier state of the
 // log is brought up to date by its new lines alone, and one that shows the
 // log as it is leaves the field untouched.
-void DDX_Text(CDataExchange* pDX, int id, CLineLog& value);
+void DDX_Text(CDataExchange* pDX, int id, LineLog& value);
 
 // The radio group that starts at `id`: the radio buttons from it up to the next
 // control that starts a group, in template order; other kinds of control in

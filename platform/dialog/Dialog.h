@@ -23,7 +23,7 @@ class QPixmap;
 namespace morvak {
 
 class CDataExchange;
-class CWindowMessageEvent;
+class WindowMessageEvent;
 
 // System commands of the stand-in system menu.
 inline constexpr unsigned SC_MINIMIZE = 0xF020;
@@ -122,7 +122,7 @@ class CDialog : public QDialog {
   // in the drop's order.
   virtual void OnDropFiles(const std::vector<std::string>& names);
   // Every posted message arrives here; the default hands it to DefWindowProc.
-  virtual intptr_t WindowProc(const CWindowMessageEvent& message);
+  virtual intptr_t WindowProc(const WindowMessageEvent& message);
   virtual intptr_t DefWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
   const DialogTemplate& Template() const { return m_template; }

@@ -22,13 +22,13 @@
 namespace morvak {
 
 void CDialog::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  auto* event = new CWindowMessageEvent(message, wParam, lParam);
+  auto* event = new WindowMessageEvent(message, wParam, lParam);
   HandOver(event);
   QCoreApplication::postEvent(this, event);
 }
 
 void CDialog::PostLine(uint32_t message, std::string line) {
-  auto* event = new CWindowMessageEvent(message, 0, 0, std::move(line));
+  auto* event = new WindowMessageEvent(message, 0, 0, std::move(line));
   HandOver(event);
   QCoreApplication::postEvent(this, event);
 }
@@ -36,18 +36,18 @@ void CDialog::PostLine(uint32_t message, std::string line) {
 bool CDialog::event(QEvent* e) {
   // Before the event is read at all: it may come from another thread.
   TakeOver(e);
-  if (e->type() == CWindowMessageEvent::EventType()) {
-    WindowProc(*static_cast<CWindowMessageEvent*>(e));
+  if (e->type() == WindowMessageEvent::EventType()) {
+    WindowProc(*static_cast<WindowMessageEvent*>(e));
     return true;
   }
-  if (e->type() == CWorkerCallEvent::EventType()) {
-    static_cast<CWorkerCallEvent*>(e)->Run();
+  if (e->type() == WorkerCallEvent::EventType()) {
+    static_cast<WorkerCallEvent*>(e)->Run();
     return true;
   }
   return QDialog::event(e);
 }
 
-intptr_t CDialog::WindowProc(const CWindowMessageEvent& message) {
+intptr_t CDialog::WindowProc(const WindowMessageEvent& message) {
   return DefWindowProc(message.Message(), message.WParam(), message.LParam());
 }
 
@@ -58,8 +58,8 @@ void CDialog::CallFromWorker(const std::function<void()>& call) {
     call();
     return;
   }
-  CWorkerCallEvent::Waiter waiter;
-  auto* event = new CWorkerCallEvent(call, waiter);
+  WorkerCallEvent::Waiter waiter;
+  auto* event = new WorkerCallEvent(call, waiter);
   HandOver(event);
   QCoreApplication::postEvent(this, event);
   waiter.Wait();
@@ -91,7 +91,7 @@ bool CDialog::AskYesNo(const std::string& text) {
 
 void CDialog::ServeWorkerCallsUntil(const std::function<bool()>& finished) {
   while (!finished()) {
-    QCoreApplication::sendPostedEvents(this, CWorkerCallEvent::EventType());
+    QCoreApplication::sendPostedEvents(this, WorkerCallEvent::EventType());
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }

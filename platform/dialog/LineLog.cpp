@@ -5,20 +5,20 @@
 
 namespace morvak {
 
-uint64_t CLineLog::NewLineage() {
+uint64_t LineLog::NewLineage() {
   static std::atomic<uint64_t> next{1};
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-CLineLog::CLineLog() : m_lineage(NewLineage()) {}
+LineLog::LineLog() : m_lineage(NewLineage()) {}
 
-CLineLog::CLineLog(std::string text) : m_base(std::move(text)), m_lineage(NewLineage()) {}
+LineLog::LineLog(std::string text) : m_base(std::move(text)), m_lineage(NewLineage()) {}
 
 // A copy may go its own way from here: it starts a lineage of its own.
-CLineLog::CLineLog(const CLineLog& other)
+LineLog::LineLog(const LineLog& other)
     : m_base(other.m_base), m_top(other.m_top), m_ends(other.m_ends), m_lineage(NewLineage()) {}
 
-CLineLog::CLineLog(CLineLog&& other) noexcept
+LineLog::LineLog(LineLog&& other) noexcept
     : m_base(std::move(other.m_base)),
       m_top(std::move(other.m_top)),
       m_ends(std::move(other.m_ends)),
@@ -28,7 +28,7 @@ CLineLog::CLineLog(CLineLog&& other) noexcept
   other.m_ends.clear();
 }
 
-CLineLog& CLineLog::operator=(const CLineLog& other) {
+LineLog& LineLog::operator=(const LineLog& other) {
   if (this != &other) {
     m_base = other.m_base;
     m_top = other.m_top;
@@ -38,7 +38,7 @@ CLineLog& CLineLog::operator=(const CLineLog& other) {
   return *this;
 }
 
-CLineLog& CLineLog::operator=(CLineLog&& other) noexcept {
+LineLog& LineLog::operator=(LineLog&& other) noexcept {
   if (this != &other) {
     m_base = std::move(other.m_base);
     m_top = std::move(other.m_top);
@@ -51,7 +51,7 @@ CLineLog& CLineLog::operator=(CLineLog&& other) noexcept {
   return *this;
 }
 
-CLineLog& CLineLog::operator=(std::string text) {
+LineLog& LineLog::operator=(std::string text) {
   m_base = std::move(text);
   m_top.clear();
   m_ends.clear();
@@ -59,19 +59,19 @@ CLineLog& CLineLog::operator=(std::string text) {
   return *this;
 }
 
-void CLineLog::PutOnTop(std::string_view line) {
+void LineLog::PutOnTop(std::string_view line) {
   m_top.append(line);
   m_ends.push_back(m_top.size());
 }
 
-void CLineLog::clear() { *this = std::string(); }
+void LineLog::clear() { *this = std::string(); }
 
-std::string_view CLineLog::LineOnTop(size_t index) const {
+std::string_view LineLog::LineOnTop(size_t index) const {
   const size_t begin = index == 0 ? 0 : m_ends[index - 1];
   return std::string_view(m_top).substr(begin, m_ends[index] - begin);
 }
 
-std::string CLineLog::Text() const {
+std::string LineLog::Text() const {
   std::string text;
   text.reserve(size());
   for (size_t i = m_ends.size(); i-- > 0;) text.append(LineOnTop(i)).append("\r\n");
@@ -79,7 +79,7 @@ std::string CLineLog::Text() const {
   return text;
 }
 
-bool operator==(const CLineLog& log, std::string_view text) {
+bool operator==(const LineLog& log, std::string_view text) {
   if (log.size() != text.size()) return false;
   size_t at = 0;
   for (size_t i = log.m_ends.size(); i-- > 0;) {

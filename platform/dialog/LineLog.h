@@ -1,5 +1,5 @@
 #pragma once
-// CLineLog: a log text whose lines, each ended by "\r\n", stand newest first,
+// LineLog: a log text whose lines, each ended by "\r\n", stand newest first,
 // with a cheap way to put a line on top. A plain string would copy the whole
 // log for every line (and a control showing it would be rewritten whole),
 // which makes a long run's log cost the square of its length.
@@ -18,16 +18,16 @@
 
 namespace morvak {
 
-class CLineLog {
+class LineLog {
  public:
-  CLineLog();
-  CLineLog(std::string text);  // NOLINT: a log is made from its text wherever a string would do
-  CLineLog(const CLineLog& other);
-  CLineLog(CLineLog&& other) noexcept;
-  CLineLog& operator=(const CLineLog& other);
-  CLineLog& operator=(CLineLog&& other) noexcept;
-  CLineLog& operator=(std::string text);
-  ~CLineLog() = default;
+  LineLog();
+  LineLog(std::string text);  // NOLINT: a log is made from its text wherever a string would do
+  LineLog(const LineLog& other);
+  LineLog(LineLog&& other) noexcept;
+  LineLog& operator=(const LineLog& other);
+  LineLog& operator=(LineLog&& other) noexcept;
+  LineLog& operator=(std::string text);
+  ~LineLog() = default;
 
   // Puts `line` and "\r\n" before all the text; the line is kept unchanged.
   void PutOnTop(std::string_view line);
@@ -45,8 +45,8 @@ class CLineLog {
   size_t LinesOnTop() const { return m_ends.size(); }
   std::string_view LineOnTop(size_t index) const;
 
-  friend bool operator==(const CLineLog& log, std::string_view text);
-  friend std::ostream& operator<<(std::ostream& out, const CLineLog& log) { return out << log.Text(); }
+  friend bool operator==(const LineLog& log, std::string_view text);
+  friend std::ostream& operator<<(std::ostream& out, const LineLog& log) { return out << log.Text(); }
 
  private:
   static uint64_t NewLineage();

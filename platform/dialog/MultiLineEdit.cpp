@@ -23,7 +23,7 @@ void CMultiLineEdit::SetText(const std::string& text) {
   document()->setModified(false);
 }
 
-void CMultiLineEdit::ShowLog(const CLineLog& log) {
+void CMultiLineEdit::ShowLog(const LineLog& log) {
   if (log.Lineage() != m_shownLineage || log.LinesOnTop() < m_shownLines || TypedOver()) {
     m_text = log;
     setPlainText(MultiLineDisplayText(log.Text()));
@@ -62,7 +62,7 @@ std::string CMultiLineEdit::Text() const {
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-bool CMultiLineEdit::Shows(const CLineLog& log) const {
+bool CMultiLineEdit::Shows(const LineLog& log) const {
   return !TypedOver() && m_shownLineage == log.Lineage() && m_shownLines == log.LinesOnTop();
 }
 

@@ -10,9 +10,9 @@
 
 namespace morvak {
 
-class CWindowMessageEvent : public QEvent {
+class WindowMessageEvent : public QEvent {
  public:
-  CWindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam,
+  WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam,
                       std::optional<std::string> line = std::nullopt);
 
   // The event type, registered with Qt once per process.

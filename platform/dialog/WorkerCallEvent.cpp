@@ -2,15 +2,15 @@
 
 namespace morvak {
 
-void CWorkerCallEvent::Waiter::Wait() {
+void WorkerCallEvent::Waiter::Wait() {
   std::unique_lock lock(mutex);
   done.wait(lock, [this] { return finished; });
 }
 
-CWorkerCallEvent::CWorkerCallEvent(const std::function<void()>& call, Waiter& waiter)
+WorkerCallEvent::WorkerCallEvent(const std::function<void()>& call, Waiter& waiter)
     : QEvent(EventType()), m_call(call), m_waiter(waiter) {}
 
-CWorkerCallEvent::~CWorkerCallEvent() {
+WorkerCallEvent::~WorkerCallEvent() {
   // Notified under the lock: once the worker sees `finished` the waiter may
   // be gone, and this is the last touch of it.
   std::lock_guard lock(m_waiter.mutex);
@@ -18,7 +18,7 @@ CWorkerCallEvent::~CWorkerCallEvent() {
   m_waiter.done.notify_all();
 }
 
-QEvent::Type CWorkerCallEvent::EventType() {
+QEvent::Type WorkerCallEvent::EventType() {
   static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
   return type;
 }

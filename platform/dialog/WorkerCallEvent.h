@@ -12,7 +12,7 @@
 
 namespace morvak {
 
-class CWorkerCallEvent : public QEvent {
+class WorkerCallEvent : public QEvent {
  public:
   // What the worker waits on; it outlives the event.
   struct Waiter {
@@ -23,10 +23,10 @@ class CWorkerCallEvent : public QEvent {
     void Wait();
   };
 
-  CWorkerCallEvent(const std::function<void()>& call, Waiter& waiter);
-  ~CWorkerCallEvent() override;
-  CWorkerCallEvent(const CWorkerCallEvent&) = delete;
-  CWorkerCallEvent& operator=(const CWorkerCallEvent&) = delete;
+  WorkerCallEvent(const std::function<void()>& call, Waiter& waiter);
+  ~WorkerCallEvent() override;
+  WorkerCallEvent(const WorkerCallEvent&) = delete;
+  WorkerCallEvent& operator=(const WorkerCallEvent&) = delete;
 
   static QEvent::Type EventType();
   void Run() const { m_call(); }

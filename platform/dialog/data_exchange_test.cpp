@@ -15,7 +15,7 @@ namespace {
 using namespace morvak::testing;
 
 struct DataExchangeTest : ::testing::Test {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   void SetUp() override { dialog.Create(); }
   void Check(int id, bool checked) { dialog.CheckDlgButton(id, checked); }
 };

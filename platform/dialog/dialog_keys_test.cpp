@@ -17,7 +17,7 @@ namespace {
 using namespace morvak::testing;
 
 struct KeysTest : ::testing::Test {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   void SetUp() override {
     dialog.Create();
     dialog.show();
@@ -66,7 +66,7 @@ TEST_F(KeysTest, EscCancels) {
 TEST(DialogKeys, WithADefaultButtonEnterPressesThat) {
   DialogTemplate t = SampleTemplate();
   t.controls.push_back({77, ControlKind::PushButton, "ok", {150, 70, 40, 14}, ControlStyle::DefaultButton});
-  CSampleDialog dialog(t);
+  SampleDialog dialog(t);
   dialog.Create();
   dialog.show();
   EXPECT_TRUE(dialog.GetDlgItemAs<QPushButton>(77)->isDefault());
@@ -78,7 +78,7 @@ TEST(DialogKeys, WithADefaultButtonEnterPressesThat) {
 }
 
 TEST(DialogKeys, TabWalksTheTabStopsInTemplateOrder) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   std::vector<QWidget*> chain;
   QWidget* w = dialog.GetDlgItem(ID_NAME);

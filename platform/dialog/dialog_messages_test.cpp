@@ -20,7 +20,7 @@ namespace {
 using namespace morvak::testing;
 
 TEST(PostedMessages, FromManyThreadsEachSendersOrderIsKeptAndNoneIsLost) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   constexpr int kThreads = 4;
   constexpr int kEach = 400;
@@ -55,7 +55,7 @@ TEST(PostedMessages, FromManyThreadsEachSendersOrderIsKeptAndNoneIsLost) {
 }
 
 TEST(PostedMessages, ALineTravelsWithItsMessageAndOthersCarryNone) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   dialog.PostLine(1129, "");
   dialog.PostLine(1129, "with\r\nbreak");
@@ -68,7 +68,7 @@ TEST(PostedMessages, ALineTravelsWithItsMessageAndOthersCarryNone) {
 }
 
 TEST(PostedMessages, MessagesPostedToADialogThatGoesAwayAreDropped) {
-  auto dialog = std::make_unique<CSampleDialog>();
+  auto dialog = std::make_unique<SampleDialog>();
   dialog->Create();
   dialog->PostMessage(1124, 1, 0);
   dialog.reset();
@@ -77,7 +77,7 @@ TEST(PostedMessages, MessagesPostedToADialogThatGoesAwayAreDropped) {
 }
 
 TEST(SystemMenu, HoldsMinimizeAndCloseAndTheDialogsOwnCommands) {
-  CSampleDialog dialog(SampleTemplate(DialogStyle::SystemMenu | DialogStyle::MinimizeBox));
+  SampleDialog dialog(SampleTemplate(DialogStyle::SystemMenu | DialogStyle::MinimizeBox));
   dialog.Create();
   QMenu* menu = dialog.GetSystemMenu();
   ASSERT_NE(menu, nullptr);
@@ -94,7 +94,7 @@ TEST(SystemMenu, HoldsMinimizeAndCloseAndTheDialogsOwnCommands) {
 }
 
 TEST(SystemMenu, ADialogWithoutOneHasNone) {
-  CSampleDialog dialog(SampleTemplate(0));
+  SampleDialog dialog(SampleTemplate(0));
   dialog.Create();
   EXPECT_EQ(dialog.GetSystemMenu(), nullptr);
 }
@@ -123,7 +123,7 @@ void Drop(QWidget& target, QMimeData* data, bool* enterAccepted) {
 }
 
 TEST(DroppedFiles, ReachOnDropFilesOfADialogThatAcceptsThem) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   std::unique_ptr<QMimeData> data(Urls({QUrl::fromLocalFile("/a/1.img"), QUrl::fromLocalFile("/a/2.img")}));
   bool accepted = false;
@@ -139,7 +139,7 @@ TEST(DroppedFiles, ReachOnDropFilesOfADialogThatAcceptsThem) {
 }
 
 TEST(DroppedFiles, ADialogThatDoesNotAcceptThemIgnoresThem) {
-  CSampleDialog dialog(SampleTemplate(DialogStyle::SystemMenu));
+  SampleDialog dialog(SampleTemplate(DialogStyle::SystemMenu));
   dialog.Create();
   std::unique_ptr<QMimeData> data(Urls({QUrl::fromLocalFile("/a/1.img")}));
   bool accepted = true;

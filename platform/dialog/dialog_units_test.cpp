@@ -57,7 +57,7 @@ TEST(BaseUnitsOf, APinnedFontGivesItsMeasuredUnits) {
 }
 
 TEST(DialogGeometry, TheWindowAndEveryControlStandWhereTheTemplateSays) {
-  testing::CSampleDialog dialog;
+  testing::SampleDialog dialog;
   dialog.Create();
   const DialogBaseUnits base = dialog.BaseUnits();
   ASSERT_GT(base.x, 0);

@@ -44,8 +44,8 @@ const std::vector<ScriptRow>& Scripts() {
 class LineLogScript : public ::testing::TestWithParam<ScriptRow> {};
 
 // Runs the script, calling `check` after every step with the log and its model.
-void RunScript(const ScriptRow& row, const std::function<void(const CLineLog&, const std::string&)>& check) {
-  CLineLog log;
+void RunScript(const ScriptRow& row, const std::function<void(const LineLog&, const std::string&)>& check) {
+  LineLog log;
   std::string model;
   check(log, model);
   for (const Step& s : row.steps) {
@@ -63,7 +63,7 @@ void RunScript(const ScriptRow& row, const std::function<void(const CLineLog&, c
         model.clear();
         break;
       default: {
-        CLineLog copy = log;
+        LineLog copy = log;
         log = std::move(copy);
       }
     }
@@ -72,7 +72,7 @@ void RunScript(const ScriptRow& row, const std::function<void(const CLineLog&, c
 }
 
 TEST_P(LineLogScript, HoldsWhatThePlainStringWouldHold) {
-  RunScript(GetParam(), [](const CLineLog& log, const std::string& model) {
+  RunScript(GetParam(), [](const LineLog& log, const std::string& model) {
     EXPECT_EQ(log.Text(), model);
     EXPECT_TRUE(log == model);
     EXPECT_EQ(log.size(), model.size());
@@ -89,7 +89,7 @@ TEST_P(LineLogScript, HoldsWhatThePlainStringWouldHold) {
 TEST_P(LineLogScript, AnEditShowingItLooksAsIfTheWholeTextWereSetAfresh) {
   CMultiLineEdit edit;
   edit.setReadOnly(true);
-  RunScript(GetParam(), [&](const CLineLog& log, const std::string& model) {
+  RunScript(GetParam(), [&](const LineLog& log, const std::string& model) {
     edit.ShowLog(log);
     QPlainTextEdit fresh;
     fresh.setPlainText(MultiLineDisplayText(model));
@@ -119,7 +119,7 @@ struct Removals {
 
 TEST(MultiLineEdit, ALineOnTopOfTheLogShownIsAddedAloneHoweverLongTheLog) {
   CMultiLineEdit edit;
-  CLineLog log(std::string(100000, 'x'));
+  LineLog log(std::string(100000, 'x'));
   for (int i = 0; i < 1000; ++i) log.PutOnTop("line " + std::to_string(i));
   edit.ShowLog(log);
   Removals changes(edit);
@@ -135,13 +135,13 @@ TEST(MultiLineEdit, ALineOnTopOfTheLogShownIsAddedAloneHoweverLongTheLog) {
 
 TEST(MultiLineEdit, CopiesThatWentTheirOwnWaysAreEachShownRight) {
   CMultiLineEdit edit;
-  CLineLog a;
+  LineLog a;
   a.PutOnTop("common");
   edit.ShowLog(a);
-  CLineLog b = a;
+  LineLog b = a;
   a.PutOnTop("only in a");
   b.PutOnTop("only in b");
-  for (const CLineLog* log : {&a, &b, &a}) {
+  for (const LineLog* log : {&a, &b, &a}) {
     edit.ShowLog(*log);
     EXPECT_EQ(edit.Text(), log->Text());
   }
@@ -150,7 +150,7 @@ TEST(MultiLineEdit, CopiesThatWentTheirOwnWaysAreEachShownRight) {
 
 TEST(MultiLineEdit, TypingOverItIsReadBackAndTheNextShowPutsTheLogBack) {
   CMultiLineEdit edit;
-  CLineLog log;
+  LineLog log;
   log.PutOnTop("line");
   edit.ShowLog(log);
   edit.moveCursor(QTextCursor::End);
@@ -165,14 +165,14 @@ TEST(MultiLineEdit, TypingOverItIsReadBackAndTheNextShowPutsTheLogBack) {
 }
 
 // The sample dialog with its log bound as a log.
-class CLogDialog : public testing::CSampleDialog {
+class LogDialog : public testing::SampleDialog {
  public:
-  CLineLog m_log;
+  LineLog m_log;
   void DoDataExchange(CDataExchange* pDX) override { DDX_Text(pDX, testing::ID_LOG, m_log); }
 };
 
 TEST(LineLogExchange, SavingLeavesAShownLogAloneAndTakesAnyOtherText) {
-  CLogDialog dialog;
+  LogDialog dialog;
   dialog.Create();
   dialog.m_log.PutOnTop("\xFF not utf-8");
   dialog.UpdateData(false);

@@ -22,7 +22,7 @@ using namespace morvak::testing;
 using Clock = std::chrono::steady_clock;
 
 TEST(WorkerCalls, AnEnableFromAWorkerHasHappenedWhenItReturns) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   std::atomic<int> seenAfterReturn{-1};
   std::thread worker([&] {
@@ -35,14 +35,14 @@ TEST(WorkerCalls, AnEnableFromAWorkerHasHappenedWhenItReturns) {
 }
 
 TEST(WorkerCalls, OnTheWindowThreadACallIsCarriedOutAtOnce) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   dialog.EnableDlgItemFromWorker(ID_GO, false);  // would dead-lock if it queued
   EXPECT_FALSE(dialog.IsDlgItemEnabled(ID_GO));
 }
 
 TEST(WorkerCalls, WaitingForAWorkerServesTheCallsItIsBlockedIn) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   std::atomic<bool> done{false};
   std::thread worker([&] {
@@ -78,7 +78,7 @@ struct BoxWatcher {
 };
 
 TEST(WorkerCalls, AMessageBoxHoldsTheWorkerUntilTheOperatorClosesIt) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   dialog.show();
   std::atomic<bool> returned{false};
@@ -111,7 +111,7 @@ TEST(WorkerCalls, AMessageBoxHoldsTheWorkerUntilTheOperatorClosesIt) {
 }
 
 TEST(WorkerCalls, EndingTheDialogClosesTheBoxAndNoNewOneOpens) {
-  CSampleDialog dialog;
+  SampleDialog dialog;
   dialog.Create();
   dialog.show();
   std::atomic<int> returned{0};

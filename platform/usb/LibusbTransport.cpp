@@ -22,12 +22,12 @@ int LIBUSB_CALL OnArrival(libusb_context*, libusb_device*, libusb_hotplug_event,
 
 }  // namespace
 
-CLibusbTransport::CLibusbTransport(std::string configPath, std::string port)
+LibusbTransport::LibusbTransport(std::string configPath, std::string port)
     : m_configPath(std::move(configPath)), m_port(std::move(port)), m_readAhead(MAX_TRANSFER_SIZE) {}
 
-CLibusbTransport::~CLibusbTransport() { Close(); }
+LibusbTransport::~LibusbTransport() { Close(); }
 
-uint32_t CLibusbTransport::Open() {
+uint32_t LibusbTransport::Open() {
   ReleaseDevice();
   m_problem.clear();
   if (m_interrupted.load()) {
@@ -37,7 +37,7 @@ uint32_t CLibusbTransport::Open() {
   // Missing or malformed ids, or a port that is no port path, open nothing: a
   // typo must never make Morvak claim another device and detach its driver.
   UsbDeviceMatch match;
-  if (CheckUsbDeviceMatch(CProfileFile::Load(m_configPath), m_configPath, match, m_problem, m_port) !=
+  if (CheckUsbDeviceMatch(ProfileFile::Load(m_configPath), m_configPath, match, m_problem, m_port) !=
       UsbConfigState::Configured) {
     ReleaseContext();
     return OPEN_NOT_CONFIGURED;
@@ -56,12 +56,12 @@ uint32_t CLibusbTransport::Open() {
   return result;
 }
 
-void CLibusbTransport::Close() {
+void LibusbTransport::Close() {
   ReleaseDevice();
   ReleaseContext();
 }
 
-bool CLibusbTransport::Read(uint8_t* buffer, uint32_t length) {
+bool LibusbTransport::Read(uint8_t* buffer, uint32_t length) {
   using Clock = std::chrono::steady_clock;
   m_readTimedOut = false;
   if (m_handle == nullptr || m_interrupted.load() || length > MAX_TRANSFER_SIZE) return false;
@@ -102,7 +102,7 @@ bool CLibusbTransport::Read(uint8_t* buffer, uint32_t length) {
   return true;
 }
 
-bool CLibusbTransport::Write(const uint8_t* buffer, uint32_t length) {
+bool LibusbTransport::Write(const uint8_t* buffer, uint32_t length) {
   if (m_handle == nullptr || m_interrupted.load() || length > MAX_TRANSFER_SIZE) return false;
   uint32_t done = 0;
   while (done < length) {
@@ -119,9 +119,9 @@ bool CLibusbTransport::Write(const uint8_t* buffer, uint32_t length) {
   return true;
 }
 
-void CLibusbTransport::Interrupt() { m_interrupted.store(true); }
+void LibusbTransport::Interrupt() { m_interrupted.store(true); }
 
-uint32_t CLibusbTransport::EnsureContext(const UsbDeviceMatch& match) {
+uint32_t LibusbTransport::EnsureContext(const UsbDeviceMatch& match) {
   if (m_context != nullptr && m_watched == match) return 0;
   ReleaseContext();
   libusb_context* context = nullptr;
@@ -142,7 +142,7 @@ uint32_t CLibusbTransport::EnsureContext(const UsbDeviceMatch& match) {
   return 0;
 }
 
-uint32_t CLibusbTransport::OpenFirstMatch(const UsbDeviceMatch& match) {
+uint32_t LibusbTransport::OpenFirstMatch(const UsbDeviceMatch& match) {
   libusb_device** list = nullptr;
   const ssize_t count = libusb_get_device_list(m_context, &list);
   if (count < 0) return OpenResultOf(static_cast<int>(count));
@@ -160,7 +160,7 @@ uint32_t CLibusbTransport::OpenFirstMatch(const UsbDeviceMatch& match) {
   return result;
 }
 
-uint32_t CLibusbTransport::OpenDevice(libusb_device* device, uint16_t vendorId, uint16_t productId) {
+uint32_t LibusbTransport::OpenDevice(libusb_device* device, uint16_t vendorId, uint16_t productId) {
   const uint32_t channels = CheckChannels(device);
   if (channels == OPEN_READ_CHANNEL_FAILED || channels == OPEN_WRITE_CHANNEL_FAILED) {
     m_problem = NoChannelProblem(PlaceOf(device, vendorId, productId), channels == OPEN_READ_CHANNEL_FAILED,
@@ -191,14 +191,14 @@ uint32_t CLibusbTransport::OpenDevice(libusb_device* device, uint16_t vendorId, 
   return OPEN_CONNECTED;
 }
 
-uint32_t CLibusbTransport::Failed(int error, libusb_device* device, uint16_t vendorId, uint16_t productId) {
+uint32_t LibusbTransport::Failed(int error, libusb_device* device, uint16_t vendorId, uint16_t productId) {
   const uint32_t result = OpenResultOf(error);
   if (result == OPEN_ACCESS_DENIED) m_problem = AccessDeniedProblem(PlaceOf(device, vendorId, productId));
   if (result == OPEN_BUSY) m_problem = BusyProblem(PlaceOf(device, vendorId, productId));
   return result;
 }
 
-void CLibusbTransport::WaitForArrival() {
+void LibusbTransport::WaitForArrival() {
   using Clock = std::chrono::steady_clock;
   const auto wait = std::chrono::milliseconds(USB_ARRIVAL_WAIT_MS);
   if (!m_watching) {
@@ -220,7 +220,7 @@ void CLibusbTransport::WaitForArrival() {
   }
 }
 
-uint32_t CLibusbTransport::WholePackets(uint32_t wanted) const {
+uint32_t LibusbTransport::WholePackets(uint32_t wanted) const {
   const uint32_t packet = m_packetSize;
   // The most whole packets the read-ahead buffer holds.
   const uint32_t most = MAX_TRANSFER_SIZE / packet * packet;
@@ -228,7 +228,7 @@ uint32_t CLibusbTransport::WholePackets(uint32_t wanted) const {
   return size < most ? size : most;
 }
 
-uint32_t CLibusbTransport::TakeBuffered(uint8_t* buffer, uint32_t length) {
+uint32_t LibusbTransport::TakeBuffered(uint8_t* buffer, uint32_t length) {
   const uint32_t buffered = m_readTail - m_readHead;
   const uint32_t n = buffered < length ? buffered : length;
   if (n > 0) std::memcpy(buffer, m_readAhead.data() + m_readHead, n);
@@ -237,12 +237,12 @@ uint32_t CLibusbTransport::TakeBuffered(uint8_t* buffer, uint32_t length) {
   return n;
 }
 
-void CLibusbTransport::DropBuffered() {
+void LibusbTransport::DropBuffered() {
   m_readHead = 0;
   m_readTail = 0;
 }
 
-void CLibusbTransport::ReleaseDevice() {
+void LibusbTransport::ReleaseDevice() {
   // What was read ahead belongs to the device that sent it.
   DropBuffered();
   if (m_handle == nullptr) return;
@@ -252,7 +252,7 @@ void CLibusbTransport::ReleaseDevice() {
   m_handle = nullptr;
 }
 
-void CLibusbTransport::ReleaseContext() {
+void LibusbTransport::ReleaseContext() {
   ReleaseDevice();
   if (m_context == nullptr) return;
   if (m_watching) libusb_hotplug_deregister_callback(m_context, m_watch);

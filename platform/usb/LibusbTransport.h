@@ -1,5 +1,5 @@
 #pragma once
-// CLibusbTransport: the byte channel to a real handset over libusb. The
+// LibusbTransport: the byte channel to a real handset over libusb. The
 // handset's boot interface is found by the vendor and product id configured
 // in file/LURRA.ini (section LURRA_USB, keys VendorId and ProductId, and Port
 // for one port only), read afresh at every Open; with no ids configured no
@@ -30,14 +30,14 @@ inline constexpr unsigned USB_TRANSFER_SLICE_MS = 50;
 // How long an Open that finds no device waits for one to arrive.
 inline constexpr unsigned USB_ARRIVAL_WAIT_MS = 10;
 
-class CLibusbTransport : public ITransport {
+class LibusbTransport : public ITransport {
  public:
   // `port`, when not empty, is the only port a handset is opened on, in place
   // of [LURRA_USB] Port= (so several transports can each own one handset).
-  explicit CLibusbTransport(std::string configPath, std::string port = {});
-  ~CLibusbTransport() override;
-  CLibusbTransport(const CLibusbTransport&) = delete;
-  CLibusbTransport& operator=(const CLibusbTransport&) = delete;
+  explicit LibusbTransport(std::string configPath, std::string port = {});
+  ~LibusbTransport() override;
+  LibusbTransport(const LibusbTransport&) = delete;
+  LibusbTransport& operator=(const LibusbTransport&) = delete;
 
   // Opens the first device in libusb's enumeration order that matches the
   // configured ids: claims interface 0 (the kernel driver detached while it is

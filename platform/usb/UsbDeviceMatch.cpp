@@ -10,7 +10,7 @@ namespace morvak {
 namespace {
 
 // One id key as written: absent (missing or empty), or its text.
-std::optional<std::string> IdText(const CProfileFile& profile, const char* key) {
+std::optional<std::string> IdText(const ProfileFile& profile, const char* key) {
   std::optional<std::string> text = profile.GetString(usbtexts::kSection, key);
   if (text && text->empty()) text.reset();
   return text;
@@ -50,7 +50,7 @@ bool UsbDeviceMatch::Matches(uint16_t vendor, uint16_t product, std::string_view
   return portPath.empty() || portPath == devicePortPath;
 }
 
-UsbConfigState CheckUsbDeviceMatch(const CProfileFile& profile, const std::string& configPath, UsbDeviceMatch& match,
+UsbConfigState CheckUsbDeviceMatch(const ProfileFile& profile, const std::string& configPath, UsbDeviceMatch& match,
                                    std::string& problem, std::string_view portAskedFor) {
   problem.clear();
   const std::optional<std::string> vendorText = IdText(profile, usbtexts::kVendorKey);
@@ -93,7 +93,7 @@ UsbConfigState CheckUsbDeviceMatch(const CProfileFile& profile, const std::strin
   return UsbConfigState::Configured;
 }
 
-bool ReadUsbDeviceMatch(const CProfileFile& profile, UsbDeviceMatch& match) {
+bool ReadUsbDeviceMatch(const ProfileFile& profile, UsbDeviceMatch& match) {
   const std::optional<std::string> vendorText = IdText(profile, usbtexts::kVendorKey);
   const std::optional<std::string> productText = IdText(profile, usbtexts::kProductKey);
   if (!vendorText || !productText) return false;

@@ -54,14 +54,14 @@ enum class UsbConfigState {
 // NotConfigured leaves `match` alone and sets `problem` to the line that says
 // where the ids go. `portAskedFor`, when not empty, takes the place of Port=
 // (which is then not looked at) and is checked the same way.
-UsbConfigState CheckUsbDeviceMatch(const CProfileFile& profile, const std::string& configPath, UsbDeviceMatch& match,
+UsbConfigState CheckUsbDeviceMatch(const ProfileFile& profile, const std::string& configPath, UsbDeviceMatch& match,
                                    std::string& problem, std::string_view portAskedFor = {});
 
 // The ids alone, for callers that need no reason: false when either id is
 // missing, empty, 0 or not as ParseUsbId takes it, leaving `match` alone; the
 // device is then never guessed. The port is taken as written (a missing or
 // empty Port= is any port); CheckUsbDeviceMatch is what checks it.
-bool ReadUsbDeviceMatch(const CProfileFile& profile, UsbDeviceMatch& match);
+bool ReadUsbDeviceMatch(const ProfileFile& profile, UsbDeviceMatch& match);
 
 // Whether `text` is a port path exactly as FormatPortPath writes one: a bus
 // number, '-', and one to seven port numbers joined by '.', every number from

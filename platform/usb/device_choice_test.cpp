@@ -58,13 +58,13 @@ class DeviceChoiceTest : public EmulatedUsbTest {
     m_plugged.push_back(std::move(p));
     return m_plugged.back();
   }
-  static CVirtualHandset& Handset(IUsbFunction& f) { return static_cast<HandsetUsbFunction&>(f).handset; }
+  static VirtualHandset& Handset(IUsbFunction& f) { return static_cast<HandsetUsbFunction&>(f).handset; }
 
   // A run of the program directory on the libusb transport, started on the image.
   void StartRun() {
-    m_run = std::make_unique<morvak::testing::CRecordingRun>();
+    m_run = std::make_unique<morvak::testing::RecordingRun>();
     m_run->m_strModuleDirectory = m_program.Directory();
-    m_run->m_link.m_device.SetTransport(std::make_unique<CLibusbTransport>(m_program.Path("file/LURRA.ini")));
+    m_run->m_link.m_device.SetTransport(std::make_unique<LibusbTransport>(m_program.Path("file/LURRA.ini")));
     m_run->m_strImagePath = m_image;
     std::string line;
     ASSERT_TRUE(m_run->ApplyStartSettings(morvak::testing::SettingsOf(*m_run), line)) << line;
@@ -99,7 +99,7 @@ class DeviceChoiceTest : public EmulatedUsbTest {
                                               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())};
   std::string m_image;
   std::vector<Plugged> m_plugged;
-  std::unique_ptr<morvak::testing::CRecordingRun> m_run;
+  std::unique_ptr<morvak::testing::RecordingRun> m_run;
 };
 
 TEST_F(DeviceChoiceTest, OnlyTheConfiguredHandsetIsEverOpenedEvenWhileItIsBusy) {

@@ -30,7 +30,7 @@ class HandsetFunction : public IUsbFunction {
   // Once it stalls nothing more comes: what is pending is still delivered.
   bool InStalled() const override { return handset.Stalled() && handset.Pending() == 0; }
 
-  CVirtualHandset handset;
+  VirtualHandset handset;
 };
 
 class BootOverUsbTest : public EmulatedUsbTest {
@@ -41,7 +41,7 @@ class BootOverUsbTest : public EmulatedUsbTest {
     ConfigureIds(0x1234, 0x5678);
     m_link = std::make_unique<CTargetLink>();
     m_link->m_pOwner = &m_window;
-    m_link->m_device.SetTransport(std::make_unique<CLibusbTransport>(m_config));
+    m_link->m_device.SetTransport(std::make_unique<LibusbTransport>(m_config));
   }
   void DropClients() override { m_link.reset(); }
 
@@ -61,7 +61,7 @@ class BootOverUsbTest : public EmulatedUsbTest {
 };
 
 std::vector<uint8_t> ExpectedAsicId() {
-  CVirtualHandset reference;
+  VirtualHandset reference;
   reference.Attach();
   std::vector<uint8_t> id(ASIC_ID_SIZE);
   id.resize(reference.TakeReply(id.data(), id.size()));
@@ -83,9 +83,9 @@ TEST_F(BootOverUsbTest, BootsTheLoaderAndTheLoaderAnswers) {
 
   EXPECT_EQ(std::vector<uint8_t>(asicId, asicId + ASIC_ID_SIZE), ExpectedAsicId());
   EXPECT_EQ(m_window.Lines(), (std::vector<std::string>{texts::kWaitingForDevice, texts::kLoadingBootCode}));
-  EXPECT_EQ(Handset(device, [](CVirtualHandset& h) { return h.Stage(); }), HandsetStage::Loader);
-  EXPECT_EQ(Handset(device, [](CVirtualHandset& h) { return h.LoaderLength(); }), loader.size());
-  EXPECT_EQ(Handset(device, [](CVirtualHandset& h) { return h.LoaderCrc(); }), Crc16(loader.data(), loader.size()));
+  EXPECT_EQ(Handset(device, [](VirtualHandset& h) { return h.Stage(); }), HandsetStage::Loader);
+  EXPECT_EQ(Handset(device, [](VirtualHandset& h) { return h.LoaderLength(); }), loader.size());
+  EXPECT_EQ(Handset(device, [](VirtualHandset& h) { return h.LoaderCrc(); }), Crc16(loader.data(), loader.size()));
   EXPECT_EQ(device->Claims(), 1);
 }
 
@@ -100,7 +100,7 @@ TEST_F(BootOverUsbTest, WaitsForAHandsetPluggedInLater) {
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(booted.wait_for(std::chrono::seconds(3)), std::future_status::ready);
   EXPECT_EQ(booted.get(), 1) << ::testing::PrintToString(m_window.Lines());
-  EXPECT_EQ(Handset(device, [](CVirtualHandset& h) { return h.LoaderLength(); }), 1u);
+  EXPECT_EQ(Handset(device, [](VirtualHandset& h) { return h.LoaderLength(); }), 1u);
 }
 
 TEST_F(BootOverUsbTest, StopEndsTheWaitForTheHandset) {

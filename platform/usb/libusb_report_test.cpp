@@ -47,7 +47,7 @@ class ReportOverUsbTest : public EmulatedUsbTest {
     ASSERT_NE(m_device, nullptr);
     m_link = std::make_unique<CTargetLink>();
     m_link->m_pOwner = &m_window;
-    m_link->m_device.SetTransport(std::make_unique<CLibusbTransport>(m_config));
+    m_link->m_device.SetTransport(std::make_unique<LibusbTransport>(m_config));
     ASSERT_EQ(m_link->m_device.Open(), OPEN_CONNECTED);
   }
   void DropClients() override { m_link.reset(); }

@@ -341,7 +341,7 @@ TEST_F(PacketSizeTest, ReadsAskForWholePacketsOfTheReadChannelsSize) {
 
 // A read that should end by itself, made on a thread of its own: still pending
 // after `limit`, it is a failure and Interrupt ends it, so that no test hangs.
-bool ReadEnds(CLibusbTransport& transport, uint8_t* buffer, uint32_t length,
+bool ReadEnds(LibusbTransport& transport, uint8_t* buffer, uint32_t length,
               std::chrono::milliseconds limit = std::chrono::seconds(3)) {
   std::future<bool> read =
       std::async(std::launch::async, [&transport, buffer, length] { return transport.Read(buffer, length); });

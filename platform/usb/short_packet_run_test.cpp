@@ -37,7 +37,7 @@ class ShortPacketRunTest : public EmulatedUsbTest, public ::testing::WithParamIn
  protected:
   void DropClients() override { m_run.reset(); }
   morvak::testing::ProgramDirectory m_program{"short-packets"};
-  std::unique_ptr<morvak::testing::CRecordingRun> m_run;
+  std::unique_ptr<morvak::testing::RecordingRun> m_run;
 };
 
 TEST_P(ShortPacketRunTest, TheRunSucceedsWithTheImagesBlocks) {
@@ -54,9 +54,9 @@ TEST_P(ShortPacketRunTest, TheRunSucceedsWithTheImagesBlocks) {
   EmulatedUsbDevice* device = m_bed->Plug(params, std::move(function));
   ASSERT_NE(device, nullptr) << m_bed->LastError();
 
-  m_run = std::make_unique<morvak::testing::CRecordingRun>();
+  m_run = std::make_unique<morvak::testing::RecordingRun>();
   m_run->m_strModuleDirectory = m_program.Directory();
-  m_run->m_link.m_device.SetTransport(std::make_unique<CLibusbTransport>(m_program.Path("file/LURRA.ini")));
+  m_run->m_link.m_device.SetTransport(std::make_unique<LibusbTransport>(m_program.Path("file/LURRA.ini")));
   m_run->m_strImagePath = image;
   std::string line;
   ASSERT_TRUE(m_run->ApplyStartSettings(morvak::testing::SettingsOf(*m_run), line)) << line;

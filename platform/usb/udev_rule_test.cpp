@@ -57,14 +57,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UsbDeviceMatchPortTest, PortIsReadFromItsSection) {
   UsbDeviceMatch match;
   ASSERT_TRUE(ReadUsbDeviceMatch(
-      CProfileFile::FromText("[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nport = 1-2.3 \n"), match));
+      ProfileFile::FromText("[LURRA_USB]\nVendorId=0x1234\nProductId=0x5678\nport = 1-2.3 \n"), match));
   EXPECT_EQ(match.portPath, "1-2.3");
   EXPECT_TRUE(match.Matches(0x1234, 0x5678, "1-2.3"));
   EXPECT_FALSE(match.Matches(0x1234, 0x5678, "1-2"));
-  ASSERT_TRUE(ReadUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=1\nProductId=2\nPort=\n"), match));
+  ASSERT_TRUE(ReadUsbDeviceMatch(ProfileFile::FromText("[LURRA_USB]\nVendorId=1\nProductId=2\nPort=\n"), match));
   EXPECT_EQ(match.portPath, "");
   // Taken as written: a wrong port is for Open to name, not to drop silently.
-  ASSERT_TRUE(ReadUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=1\nProductId=2\nPort=usb1\n"), match));
+  ASSERT_TRUE(ReadUsbDeviceMatch(ProfileFile::FromText("[LURRA_USB]\nVendorId=1\nProductId=2\nPort=usb1\n"), match));
   EXPECT_EQ(match.portPath, "usb1");
   EXPECT_EQ(BadPortProblem("usb1", true, "/opt/file/LURRA.ini"),
             "\"usb1\" (Port= in section [LURRA_USB] of /opt/file/LURRA.ini) is not a USB port path: write the port "

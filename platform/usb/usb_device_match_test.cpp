@@ -22,12 +22,12 @@ TEST(UsbDeviceMatch, ReadsBothIdsFromTheirSection) {
   // Ids are hexadecimal with or without 0x: "1234" is 0x1234 (it was read as
   // decimal 1234 once).
   ASSERT_TRUE(ReadUsbDeviceMatch(
-      CProfileFile::FromText("[LURRA_PARAMS]\nVendorId=0x1\n[Lurra_Usb]\nVENDORID = 0xABCD\nproductid=1234\n"), match));
+      ProfileFile::FromText("[LURRA_PARAMS]\nVendorId=0x1\n[Lurra_Usb]\nVENDORID = 0xABCD\nproductid=1234\n"), match));
   EXPECT_EQ(match.vendorId, 0xABCD);
   EXPECT_EQ(match.productId, 0x1234);
   EXPECT_EQ(match.portPath, "");
   // The widest ids there are.
-  ASSERT_TRUE(ReadUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=0xFFFF\nProductId=1\n"), match));
+  ASSERT_TRUE(ReadUsbDeviceMatch(ProfileFile::FromText("[LURRA_USB]\nVendorId=0xFFFF\nProductId=1\n"), match));
   EXPECT_EQ(match.vendorId, 0xFFFF);
   EXPECT_EQ(match.productId, 1);
 }
@@ -51,7 +51,7 @@ TEST(UsbDeviceMatch, UnusableIdsLeaveTheMatchAlone) {
   for (const char* text : texts) {
     UsbDeviceMatch match;
     match.vendorId = 7;
-    EXPECT_FALSE(ReadUsbDeviceMatch(CProfileFile::FromText(text), match)) << text;
+    EXPECT_FALSE(ReadUsbDeviceMatch(ProfileFile::FromText(text), match)) << text;
     EXPECT_EQ(match.vendorId, 7) << text;
   }
 }
@@ -115,7 +115,7 @@ TEST_P(UsbConfigTest, IsCheckedAsAWhole) {
   match.productId = 8;
   match.portPath = "untouched";
   std::string problem = "stale";
-  const CProfileFile profile = CProfileFile::FromText(c.text);
+  const ProfileFile profile = ProfileFile::FromText(c.text);
   EXPECT_EQ(CheckUsbDeviceMatch(profile, kFile, match, problem), c.state);
   EXPECT_EQ(problem, WithFile(c.problem));
   EXPECT_EQ(problem.find('\n'), std::string::npos);
@@ -212,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ConfigCase>& param) { return std::string(param.param.name); });
 
 TEST(UsbConfig, APortAskedForTakesThePlaceOfPortAndIsCheckedTheSameWay) {
-  const CProfileFile profile = CProfileFile::FromText("[LURRA_USB]\nVendorId=12ab\nProductId=5a6b\nPort=1-02\n");
+  const ProfileFile profile = ProfileFile::FromText("[LURRA_USB]\nVendorId=12ab\nProductId=5a6b\nPort=1-02\n");
   UsbDeviceMatch match;
   std::string problem;
   ASSERT_EQ(CheckUsbDeviceMatch(profile, kFile, match, problem, "1-4"), UsbConfigState::Configured) << problem;
@@ -224,7 +224,7 @@ TEST(UsbConfig, APortAskedForTakesThePlaceOfPortAndIsCheckedTheSameWay) {
             "1-2.3 (bus 1, hub port 2, port 3), or leave it out to take any port");
   EXPECT_EQ(match.portPath, "1-4");
   // Bad ids are refused whatever port is asked for.
-  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=2abh\nProductId=5a6b\n"), kFile,
+  EXPECT_EQ(CheckUsbDeviceMatch(ProfileFile::FromText("[LURRA_USB]\nVendorId=2abh\nProductId=5a6b\n"), kFile,
                                 match, problem, "1-4"),
             UsbConfigState::Invalid);
   EXPECT_EQ(problem.rfind("VendorId=2abh in section [LURRA_USB] of " + std::string(kFile), 0), 0u) << problem;
@@ -235,7 +235,7 @@ TEST(UsbConfig, AValueOfAnyLengthIsNamedWhole) {
   const std::string path = "/" + std::string(3000, 'd') + "/LURRA.ini";
   UsbDeviceMatch match;
   std::string problem;
-  EXPECT_EQ(CheckUsbDeviceMatch(CProfileFile::FromText("[LURRA_USB]\nVendorId=" + value + "\nProductId=1\n"), path,
+  EXPECT_EQ(CheckUsbDeviceMatch(ProfileFile::FromText("[LURRA_USB]\nVendorId=" + value + "\nProductId=1\n"), path,
                                 match, problem),
             UsbConfigState::Invalid);
   EXPECT_TRUE(Contains(problem, "VendorId=" + value + " in section [LURRA_USB] of " + path + " is not a USB id"));

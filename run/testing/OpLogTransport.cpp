@@ -7,15 +7,15 @@
 
 namespace morvak::testing {
 
-COpLogTransport::COpLogTransport(std::unique_ptr<ITransport> inner, std::function<size_t()> lineCount)
+OpLogTransport::OpLogTransport(std::unique_ptr<ITransport> inner, std::function<size_t()> lineCount)
     : m_inner(std::move(inner)), m_lineCount(std::move(lineCount)) {}
 
-std::vector<LoggedOp> COpLogTransport::Log() const {
+std::vector<LoggedOp> OpLogTransport::Log() const {
   std::lock_guard lock(m_mutex);
   return m_log;
 }
 
-void COpLogTransport::Record(LoggedOp op) {
+void OpLogTransport::Record(LoggedOp op) {
   size_t index = 0;
   {
     std::lock_guard lock(m_mutex);
@@ -25,7 +25,7 @@ void COpLogTransport::Record(LoggedOp op) {
   if (afterOp) afterOp(index);
 }
 
-uint32_t COpLogTransport::Open() {
+uint32_t OpLogTransport::Open() {
   const size_t lines = m_lineCount ? m_lineCount() : 0;
   const uint32_t result = m_inner->Open();
   if (result == OPEN_CONNECTED) {
@@ -39,7 +39,7 @@ uint32_t COpLogTransport::Open() {
   return result;
 }
 
-bool COpLogTransport::Read(uint8_t* buffer, uint32_t length) {
+bool OpLogTransport::Read(uint8_t* buffer, uint32_t length) {
   const size_t lines = m_lineCount ? m_lineCount() : 0;
   const bool ok = m_inner->Read(buffer, length);
   uint64_t offset = 0;
@@ -51,7 +51,7 @@ bool COpLogTransport::Read(uint8_t* buffer, uint32_t length) {
   return ok;
 }
 
-bool COpLogTransport::Write(const uint8_t* buffer, uint32_t length) {
+bool OpLogTransport::Write(const uint8_t* buffer, uint32_t length) {
   const size_t lines = m_lineCount ? m_lineCount() : 0;
   const bool ok = m_inner->Write(buffer, length);
   LoggedOp op{OpKind::Write, length, 0, {}, lines, ok};

@@ -24,10 +24,10 @@ struct LoggedOp {
   bool ok = false;
 };
 
-class COpLogTransport : public ITransport {
+class OpLogTransport : public ITransport {
  public:
   // `lineCount`, when given, tells how many status lines the run has posted.
-  explicit COpLogTransport(std::unique_ptr<ITransport> inner, std::function<size_t()> lineCount = {});
+  explicit OpLogTransport(std::unique_ptr<ITransport> inner, std::function<size_t()> lineCount = {});
 
   // Called on the caller's thread after each logged transfer with its index.
   std::function<void(size_t index)> afterOp;

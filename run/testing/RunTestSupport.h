@@ -18,10 +18,10 @@ namespace morvak::testing {
 using RunMessage = RecordedEvent;
 
 // A run whose events are recorded, as RecordingTarget records them.
-class CRecordingRun : public IRunEvents, public CFlashRun {
+class RecordingRun : public IRunEvents, public FlashRun {
  public:
-  CRecordingRun() : CFlashRun(static_cast<IRunEvents&>(*this)) {}
-  ~CRecordingRun() override { Shutdown(); }
+  RecordingRun() : FlashRun(static_cast<IRunEvents&>(*this)) {}
+  ~RecordingRun() override { Shutdown(); }
   void OnRunBegins() override { m_log.OnRunBegins(); }
   void OnStatusLine(std::string text) override { m_log.OnStatusLine(std::move(text)); }
   void OnProgressRange(uint32_t upper) override { m_log.OnProgressRange(upper); }
@@ -52,7 +52,7 @@ class CRecordingRun : public IRunEvents, public CFlashRun {
 
 // The settings a test's run takes at Start: what the test has set in its run
 // members (module directory, image, flash type, time-outs).
-inline RunSettings SettingsOf(const CFlashRun& run, bool eraseReserved = false) {
+inline RunSettings SettingsOf(const FlashRun& run, bool eraseReserved = false) {
   RunSettings settings;
   settings.moduleDirectory = run.m_strModuleDirectory;
   settings.imagePath = run.m_strImagePath;

@@ -37,15 +37,15 @@ void CountCase(int SweepTally::*kind, const std::string& label, const std::strin
 
 HandsetRun SweepHarness::Prepare(const std::string& faults) const {
   HandsetRun r;
-  r.run = std::make_unique<CRecordingRun>();
+  r.run = std::make_unique<RecordingRun>();
   r.run->m_strModuleDirectory = m_dir.Directory();
   FaultPlan plan;
   std::string error;
   EXPECT_TRUE(ParseFaultPlan(faults, plan, error)) << faults << ": " << error;
   auto handset = std::make_unique<VirtualHandsetTransport>(plan);
   r.handset = handset.get();
-  CRecordingRun* run = r.run.get();
-  auto log = std::make_unique<COpLogTransport>(std::move(handset), [run] { return run->Lines().size(); });
+  RecordingRun* run = r.run.get();
+  auto log = std::make_unique<OpLogTransport>(std::move(handset), [run] { return run->Lines().size(); });
   r.log = log.get();
   r.run->m_link.m_device.SetTransport(std::move(log));
   return r;
@@ -116,7 +116,7 @@ Expectation SweepHarness::AtFailingOp(const SweepSubject& subject, size_t failin
 std::string SweepHarness::CheckEnd(const HandsetRun& r, const Expectation& expected) {
   std::string problem;
   const auto note = [&problem](const std::string& what) { problem += (problem.empty() ? "" : "; ") + what; };
-  const CRecordingRun& run = *r.run;
+  const RecordingRun& run = *r.run;
   const auto messages = run.Messages();
   const Lines lines = run.Lines();
   if (messages.empty() || messages.front().kind != RunEventKind::kRunBegins) note("the run did not begin with its begin event");

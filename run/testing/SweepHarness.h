@@ -48,8 +48,8 @@ SweepTally& Tally();
 
 // One run into one handset: the run state, the logging channel and the handset.
 struct HandsetRun {
-  std::unique_ptr<CRecordingRun> run;
-  COpLogTransport* log = nullptr;
+  std::unique_ptr<RecordingRun> run;
+  OpLogTransport* log = nullptr;
   VirtualHandsetTransport* handset = nullptr;
 };
 

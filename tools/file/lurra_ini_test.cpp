@@ -30,7 +30,7 @@ const KeyCase kKeys[] = {
 
 TEST(LurraIniTest, EveryKeyHoldsItsDefault) {
   for (const std::string& path : {std::string(MORVAK_SOURCE_INI), std::string(MORVAK_BUILT_INI)}) {
-    const CProfileFile profile = CProfileFile::Load(path);
+    const ProfileFile profile = ProfileFile::Load(path);
     for (const KeyCase& k : kKeys) {
       const auto text = profile.GetString(k.section, k.key);
       ASSERT_TRUE(text) << path << " " << k.section << "/" << k.key;

@@ -13,13 +13,13 @@ namespace {
 constexpr size_t kBufferSize = size_t{4} << 20;
 }
 
-CFileSink::CFileSink() : m_pBuffer(new uint8_t[kBufferSize]) {}
+FileSink::FileSink() : m_pBuffer(new uint8_t[kBufferSize]) {}
 
-CFileSink::~CFileSink() {
+FileSink::~FileSink() {
   if (m_hFile >= 0) ::close(m_hFile);
 }
 
-bool CFileSink::Open(const std::string& path, uint64_t limit) {
+bool FileSink::Open(const std::string& path, uint64_t limit) {
   m_hFile = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (m_hFile < 0) {
     m_nError = errno != 0 ? errno : EIO;
@@ -29,15 +29,15 @@ bool CFileSink::Open(const std::string& path, uint64_t limit) {
   return true;
 }
 
-uint8_t* CFileSink::Space(size_t wanted, size_t& granted) {
+uint8_t* FileSink::Space(size_t wanted, size_t& granted) {
   if (m_nBuffered == kBufferSize) Flush();
   granted = std::min(wanted, kBufferSize - m_nBuffered);
   return m_pBuffer.get() + m_nBuffered;
 }
 
-void CFileSink::Commit(size_t count) { m_nBuffered += count; }
+void FileSink::Commit(size_t count) { m_nBuffered += count; }
 
-void CFileSink::Append(const uint8_t* data, size_t length) {
+void FileSink::Append(const uint8_t* data, size_t length) {
   while (length != 0) {
     size_t granted = 0;
     uint8_t* space = Space(length, granted);
@@ -48,12 +48,12 @@ void CFileSink::Append(const uint8_t* data, size_t length) {
   }
 }
 
-void CFileSink::Skip(uint64_t length) {
+void FileSink::Skip(uint64_t length) {
   Flush();
   m_nBufferStart += length;
 }
 
-void CFileSink::PatchLE32(uint64_t offset, uint32_t value) {
+void FileSink::PatchLE32(uint64_t offset, uint32_t value) {
   uint8_t bytes[4];
   StoreLE32(bytes, value);
   if (offset >= m_nBufferStart && offset + 4 <= Position()) {
@@ -63,13 +63,13 @@ void CFileSink::PatchLE32(uint64_t offset, uint32_t value) {
   WriteAt(bytes, 4, offset);
 }
 
-void CFileSink::Flush() {
+void FileSink::Flush() {
   WriteAt(m_pBuffer.get(), m_nBuffered, m_nBufferStart);
   m_nBufferStart += m_nBuffered;
   m_nBuffered = 0;
 }
 
-void CFileSink::WriteAt(const uint8_t* data, size_t length, uint64_t offset) {
+void FileSink::WriteAt(const uint8_t* data, size_t length, uint64_t offset) {
   if (m_nError != 0 || m_hFile < 0 || offset >= m_nLimit) return;
   length = static_cast<size_t>(std::min<uint64_t>(length, m_nLimit - offset));
   while (length != 0) {
@@ -86,7 +86,7 @@ void CFileSink::WriteAt(const uint8_t* data, size_t length, uint64_t offset) {
   }
 }
 
-bool CFileSink::Finish(uint64_t size) {
+bool FileSink::Finish(uint64_t size) {
   Flush();
   if (m_hFile < 0) return false;
   if (m_nError == 0 && ::ftruncate(m_hFile, static_cast<off_t>(size)) != 0) m_nError = errno;

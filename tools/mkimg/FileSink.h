@@ -10,12 +10,12 @@
 
 namespace morvak {
 
-class CFileSink {
+class FileSink {
  public:
-  CFileSink();
-  ~CFileSink();
-  CFileSink(const CFileSink&) = delete;
-  CFileSink& operator=(const CFileSink&) = delete;
+  FileSink();
+  ~FileSink();
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
 
   // Creates or empties the file. False on failure (see Error()).
   bool Open(const std::string& path, uint64_t limit);

@@ -38,7 +38,7 @@ uint32_t ByteSum(const uint8_t* p, size_t n) {
 }
 
 // Streams `length` bytes of `data` into the sink; adds their byte sum to `sum` when given.
-void WriteData(CFileSink& sink, const DataDesc& data, uint64_t length, uint32_t* sum) {
+void WriteData(FileSink& sink, const DataDesc& data, uint64_t length, uint32_t* sum) {
   const uint64_t given = std::min<uint64_t>(length, data.given.size());
   if (given != 0) {
     sink.Append(data.given.data(), static_cast<size_t>(given));
@@ -58,7 +58,7 @@ void WriteData(CFileSink& sink, const DataDesc& data, uint64_t length, uint32_t*
   }
 }
 
-void WriteRecordHeader(CFileSink& sink, uint32_t address, uint32_t length, uint32_t checksum) {
+void WriteRecordHeader(FileSink& sink, uint32_t address, uint32_t length, uint32_t checksum) {
   uint8_t header[IMAGE_RECORD_SIZE];
   StoreLE32(header, address);
   StoreLE32(header + 4, length);
@@ -75,7 +75,7 @@ int WriteImage(const std::string& path, const ImageDesc& desc, ImagePlan* planOu
     problem = Line(kBadDescription, path, PlanErrorText(planned));
     return IMAGE_WRITE_BAD_DESCRIPTION;
   }
-  CFileSink sink;
+  FileSink sink;
   if (!sink.Open(path, plan.fileSize)) {
     problem = Line(kCannotCreate, path, std::strerror(sink.Error()));
     return IMAGE_WRITE_OPEN;
@@ -109,7 +109,7 @@ int WriteImage(const std::string& path, const ImageDesc& desc, ImagePlan* planOu
 }
 
 int WriteRaw(const std::string& path, const RawDesc& desc, std::string& problem) {
-  CFileSink sink;
+  FileSink sink;
   if (!sink.Open(path, desc.size)) {
     problem = Line(kCannotCreate, path, std::strerror(sink.Error()));
     return IMAGE_WRITE_OPEN;

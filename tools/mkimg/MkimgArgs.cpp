@@ -69,9 +69,9 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 // Reads the option's value from "--name=value" or from the next argument.
-class CArgReader {
+class ArgReader {
  public:
-  explicit CArgReader(const std::vector<std::string>& args) : m_args(args) {}
+  explicit ArgReader(const std::vector<std::string>& args) : m_args(args) {}
   bool Done() const { return m_nNext >= m_args.size(); }
   std::string_view Next() { return m_args[m_nNext++]; }
   bool Value(std::string_view inlineValue, bool hasInline, std::string_view& value) {
@@ -350,7 +350,7 @@ bool ParseMkimgArgs(const std::vector<std::string>& args, MkimgCommand& command,
   }
 
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  CArgReader reader(rest);
+  ArgReader reader(rest);
   Parser parser{command, error};
   bool sizeGiven = false;
   while (!reader.Done()) {

@@ -1,6 +1,6 @@
 #pragma once
 // The status log as a plain string: lines each ended by "\r\n", the newest
-// first, with no limit of its own. The window keeps it as a CLineLog
+// first, with no limit of its own. The window keeps it as a LineLog
 // (LineLog.h): the same text, without a copy of the whole log for every line.
 #include <string>
 

@@ -55,9 +55,9 @@ struct Posted {
   std::optional<std::string> line;
 };
 
-class CSampleDialog : public CDialog {
+class SampleDialog : public CDialog {
  public:
-  explicit CSampleDialog(DialogTemplate t = SampleTemplate()) : CDialog(std::move(t)) {}
+  explicit SampleDialog(DialogTemplate t = SampleTemplate()) : CDialog(std::move(t)) {}
 
   std::string m_strName;
   std::string m_strLog;
@@ -78,7 +78,7 @@ class CSampleDialog : public CDialog {
   }
 
  protected:
-  intptr_t WindowProc(const CWindowMessageEvent& m) override {
+  intptr_t WindowProc(const WindowMessageEvent& m) override {
     m_posted.push_back({m.Message(), m.WParam(), m.LParam(), m.Line()});
     return CDialog::WindowProc(m);
   }

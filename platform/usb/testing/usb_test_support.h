@@ -97,11 +97,11 @@ class EmulatedUsbTest : public ::testing::Test {
 class TransportTest : public EmulatedUsbTest {
  protected:
   void DropClients() override { m_transport.reset(); }
-  CLibusbTransport& Transport() {
-    if (!m_transport) m_transport = std::make_unique<CLibusbTransport>(m_config);
+  LibusbTransport& Transport() {
+    if (!m_transport) m_transport = std::make_unique<LibusbTransport>(m_config);
     return *m_transport;
   }
-  std::unique_ptr<CLibusbTransport> m_transport;
+  std::unique_ptr<LibusbTransport> m_transport;
 };
 
 // The URBs that moved data (not discarded or failed) on one endpoint, as
