@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -215,32 +214,5 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"DuringTheTransfer", "speed=1", "Downloading the out file:", 600,
                                "Download the file to device failed:", "Error: couldn't write USB data"}),
     [](const ::testing::TestParamInfo<StopCase>& p) { return std::string(p.param.name); });
-
-// Several handsets, one hung without a time-out: two Ctrl-C end every run with
-// its record and the summary, nothing lost.
-TEST(SeveralHandsetsInterrupt, TwoCtrlCKeepEveryRecordAndTheSummary) {
-  const std::string record = ::testing::TempDir() + "interrupt-record-" + std::to_string(getpid()) + ".jsonl";
-  std::remove(record.c_str());
-  CliProcess cli({"flash", "--virtual-handset=count=4,speed=20,3:hang=run", "--reply-timeout", "0", "--record", record,
-                  MORVAK_DEMO_IMG});
-  ASSERT_TRUE(cli.Started());
-  ASSERT_TRUE(cli.WaitFor("[virtual-3] Downloading the out file:", milliseconds(10000))) << cli.Output();
-  std::this_thread::sleep_for(milliseconds(300));
-  cli.Interrupt();
-  ASSERT_TRUE(cli.WaitFor("Stopping", milliseconds(2000))) << cli.Output();
-  std::this_thread::sleep_for(milliseconds(300));
-  ASSERT_TRUE(cli.Alive()) << "the hung handset's read goes on";
-  const Clock::time_point second = Clock::now();
-  cli.Interrupt();
-  EXPECT_EQ(cli.WaitExit(milliseconds(2000)), 130) << cli.Output();
-  EXPECT_LT(Clock::now() - second, milliseconds(1000));
-  EXPECT_NE(cli.Output().find("virtual-4"), std::string::npos);
-  EXPECT_NE(cli.Output().rfind("4 handsets"), std::string::npos) << "the summary: " << cli.Output();
-  std::ifstream in(record);
-  int lines = 0;
-  for (std::string line; std::getline(in, line);) ++lines;
-  EXPECT_EQ(lines, 4);
-  std::remove(record.c_str());
-}
 
 }  // namespace

@@ -58,27 +58,8 @@ TEST(RunRecordTest, FormatsEveryFieldOnOneLine) {
   EXPECT_NE(line.find("\"result\":\"succeeded\""), std::string::npos) << line;
 }
 
-// A record file of a test's own, gone when the test ends.
-class ScratchFile {
- public:
-  explicit ScratchFile(const std::string& name)
-      : m_path(std::filesystem::path(::testing::TempDir()) /
-               ("morvak-" + name + "-" + std::to_string(::getpid()) + ".jsonl")) {
-    std::filesystem::remove(m_path);
-  }
-  ~ScratchFile() {
-    std::error_code ec;
-    std::filesystem::remove(m_path, ec);
-  }
-  std::string Path() const { return m_path.string(); }
-
- private:
-  std::filesystem::path m_path;
-};
-
 TEST(RunRecordTest, ParallelWritersAppendWholeLines) {
-  const ScratchFile file("records-parallel");
-  const std::string path = file.Path();
+  const std::string path = ::testing::TempDir() + "morvak-records-parallel-" + std::to_string(::getpid()) + ".jsonl";
   std::ofstream(path) << "{\"earlier\":true}\n";
   constexpr int kThreads = 8, kEach = 50;
   std::vector<std::thread> writers;
@@ -106,6 +87,7 @@ TEST(RunRecordTest, ParallelWritersAppendWholeLines) {
     ++perWriter[c];
   }
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(perWriter[static_cast<char>('a' + t)], kEach);
+  std::filesystem::remove(path);
 }
 
 TEST(RunRecordTest, AFileThatCannotBeMadeIsAnError) {
