@@ -132,23 +132,7 @@ bool FlashRun::SendRawPart(ImageSend& send) {
     send.text = texts::kMallocFailed;
     return false;
   }
-  if (send.Read(m_imageFile.data, m_nRawFileSize) != m_nRawFileSize) {
-    send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
-    return false;
-  }
-  if (m_link.Download(m_imageFile.data, 0, m_nRawFileSize, DATA_RAW, m_bCrcEnable) == 0) {
-    send.text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
-    return false;
-  }
-  if (m_link.RunProgram() == 0) {
-    send.text = Format(texts::kFlashingFileFailed, ShownPath(m_programFile.path).c_str());
-    return false;
-  }
-  if (m_link.WaitReport() == 0) {
-    send.text = texts::kMessageHandlerFailedBang;
-    return false;
-  }
-  return true;
+  return SendBlock(send, 0, m_nRawFileSize, DATA_RAW);
 }
 
 void FlashRun::SendRecords(ImageSend& send) {
@@ -193,20 +177,27 @@ bool FlashRun::SendRecord(ImageSend& send, uint32_t address, uint32_t length) {
       return false;
     }
   }
+  return SendBlock(send, address, length, DATA_RECORD);
+}
+
+bool FlashRun::SendBlock(ImageSend& send, uint32_t address, uint32_t length, uint32_t kind) {
+  const bool record = kind == DATA_RECORD;
+  const char* imagePath = m_imageFile.path;
   if (send.Read(m_imageFile.data, length) != length) {
     send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
     return false;
   }
-  if (m_link.Download(m_imageFile.data, address, length, DATA_RECORD, m_bCrcEnable) == 0) {
+  if (m_link.Download(m_imageFile.data, address, length, kind, m_bCrcEnable) == 0) {
     send.text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
     return false;
   }
   if (m_link.RunProgram() == 0) {
-    send.text = Format(texts::kFlashingRecordFailed, ShownPath(m_programFile.path).c_str());
+    send.text = Format(record ? texts::kFlashingRecordFailed : texts::kFlashingFileFailed,
+                       ShownPath(m_programFile.path).c_str());
     return false;
   }
   if (m_link.WaitReport() == 0) {
-    send.text = texts::kMessageHandlerFailed;
+    send.text = record ? texts::kMessageHandlerFailed : texts::kMessageHandlerFailedBang;
     return false;
   }
   return true;

@@ -141,6 +141,10 @@ class FlashRun {
   bool SendRawPart(ImageSend& send);
   void SendRecords(ImageSend& send);
   bool SendRecord(ImageSend& send, uint32_t address, uint32_t length);
+  // Reads one block of the image into the working buffer, sends it as `kind`
+  // (DATA_RAW or DATA_RECORD, whose failures have lines of their own) and has
+  // the programmer write it.
+  bool SendBlock(ImageSend& send, uint32_t address, uint32_t length, uint32_t kind);
   // The image was sent whole: succeeds with `succeeded` and the time taken
   // when the open image is still the file Start checked.
   void FinishSending(ImageSend& send, const char* succeeded);
