@@ -73,7 +73,7 @@ void CFlashToolDlg::RecordRun(bool succeeded) {
   // Every line the run posted has been handled by now, in posting order: the
   // pending slot holds the run's last one.
   std::string error;
-  const RunEnding ending{succeeded, m_strPendingStatus, m_runStarted, std::chrono::system_clock::now(),
+  const RunEnding ending{OutcomeOf(*this, succeeded), m_strPendingStatus, m_runStarted, std::chrono::system_clock::now(),
                          PortOfTransport(m_link.m_device.GetTransport())};
   if (!RecordRunIfConfigured(*this, ending, error))
     AppendStatusLine(Format(texts::kRunRecordNotWritten, error.c_str()));

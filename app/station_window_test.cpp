@@ -123,7 +123,7 @@ TEST_F(StationWindowTest, ClosingDuringARunAsksAndYesEndsTheRunAtOnce) {
   EXPECT_FALSE(window->StationRunning());
   const std::vector<std::string> records = Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_NE(records[0].find("\"result\":\"failed\""), std::string::npos) << records[0];
+  EXPECT_NE(records[0].find("\"result\":\"stopped\""), std::string::npos) << records[0];
 }
 
 TEST_F(StationWindowTest, NoImageOrOneStartRefusesStartsNoStation) {

@@ -29,8 +29,6 @@ std::string FileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-const char* ResultWord(bool succeeded) { return succeeded ? "succeeded" : "failed"; }
-
 // A number with `decimals` digits after the point, whatever the C locale.
 std::string Decimal(double value, int decimals) {
   char text[64];
@@ -91,7 +89,7 @@ std::string RecordsText(const std::vector<RecordEntry>& listed, const RecordSumm
   } else {
     std::vector<std::vector<std::string>> rows{{"TIME", "PORT", "ASIC ID", "RESULT", "IMAGE", "SHA-256"}};
     for (const RecordEntry& r : listed)
-      rows.push_back({Cell(r.time), Cell(r.port), Cell(ShortAsicId(r.asicId)), ResultWord(r.succeeded),
+      rows.push_back({Cell(r.time), Cell(r.port), Cell(ShortAsicId(r.asicId)), OutcomeWord(r.outcome),
                       Cell(FileName(r.image)), Cell(r.imageSha256.substr(0, kShaShown))});
     text += FormatTable(rows);
   }
@@ -107,7 +105,7 @@ std::string RecordsCsv(const std::vector<RecordEntry>& listed, const RecordSumma
   std::string text =
       CsvRow({"time", "port", "asic_id", "result", "image", "image_sha256", "elapsed_seconds", "last_line"});
   for (const RecordEntry& r : listed) {
-    text += CsvRow({r.time, r.port, r.asicId, ResultWord(r.succeeded), r.image, r.imageSha256,
+    text += CsvRow({r.time, r.port, r.asicId, OutcomeWord(r.outcome), r.image, r.imageSha256,
                     Decimal(r.elapsedSeconds, 3), r.lastLine});
   }
   text += "\n";
@@ -130,7 +128,7 @@ int RunRecords(const RecordsOptions& options, std::FILE* out, std::FILE* err) {
     if (!options.since || r.started >= *options.since) counted.push_back(std::move(r));
   std::vector<RecordEntry> listed;
   std::copy_if(counted.begin(), counted.end(), std::back_inserter(listed),
-               [&](const RecordEntry& r) { return !options.failedOnly || !r.succeeded; });
+               [&](const RecordEntry& r) { return !options.failedOnly || r.outcome == RunOutcome::Failed; });
   const RecordSummary totals = TotalRecords(counted);
   const std::string text = options.csv ? RecordsCsv(listed, totals) : RecordsText(listed, totals);
   std::fputs(text.c_str(), out);

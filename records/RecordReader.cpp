@@ -58,14 +58,16 @@ bool ParseRecordLine(std::string_view text, RecordEntry& out, std::string& why) 
   r.started = *started;
   std::string result;
   if (!TextField(fields, "result", result, why)) return false;
-  if (result != "succeeded" && result != "failed") {
-    why = result.empty() ? "no \"result\"" : "\"result\" is neither \"succeeded\" nor \"failed\"";
+  const std::optional<RunOutcome> outcome = ParseOutcomeWord(result);
+  if (!outcome) {
+    why = result.empty() ? "no \"result\"" : "\"result\" is not \"succeeded\", \"failed\" or \"stopped\"";
     return false;
   }
-  r.succeeded = result == "succeeded";
+  r.outcome = *outcome;
   if (!TextField(fields, "port", r.port, why) || !TextField(fields, "asic_id", r.asicId, why) ||
       !TextField(fields, "image", r.image, why) || !TextField(fields, "image_sha256", r.imageSha256, why) ||
-      !TextField(fields, "last_line", r.lastLine, why))
+      !TextField(fields, "last_line", r.lastLine, why) || !TextField(fields, "stage", r.stage, why) ||
+      !TextField(fields, "error_code", r.errorCode, why) || !TextField(fields, "reason", r.reason, why))
     return false;
   if (const auto it = fields.find("elapsed_seconds"); it != fields.end() && it->second.kind != JsonValue::Kind::Null) {
     // Not strtod: the number must not depend on the C locale.

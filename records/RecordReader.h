@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "RunOutcome.h"
+
 namespace morvak {
 
 struct RecordEntry {
@@ -20,7 +22,10 @@ struct RecordEntry {
   std::string image;
   std::string imageSha256;
   std::string lastLine;
-  bool succeeded = false;
+  std::string stage;
+  std::string errorCode;  // as written ("0x1B")
+  std::string reason;
+  RunOutcome outcome = RunOutcome::Failed;
   double elapsedSeconds = 0;  // 0 when the record has none
 
   // When the run ended: its start and its elapsed seconds.
@@ -37,7 +42,7 @@ struct RecordFileContent {
   std::vector<MalformedRecord> malformed;
 };
 
-// A record needs "time" (ISO 8601) and "result" ("succeeded" or "failed");
+// A record needs "time" (ISO 8601) and "result" ("succeeded", "failed" or "stopped");
 // the other fields it reads, when present, are strings or null
 // (elapsed_seconds a number), and fields it does not know are passed over.
 // False with the reason when `text` is not a record.

@@ -11,8 +11,8 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 std::optional<double> RecordTotals::PassRate() const {
-  if (runs == 0) return std::nullopt;
-  return 100.0 * static_cast<double>(passed) / static_cast<double>(runs);
+  if (passed + failed == 0) return std::nullopt;
+  return 100.0 * static_cast<double>(passed) / static_cast<double>(passed + failed);
 }
 
 std::optional<double> RecordTotals::UnitsPerHour() const {
@@ -26,7 +26,11 @@ void RecordTotals::Add(const RecordEntry& record) {
   first = runs == 0 ? record.started : std::min(first, record.started);
   lastEnd = runs == 0 ? ended : std::max(lastEnd, ended);
   ++runs;
-  ++(record.succeeded ? passed : failed);
+  switch (record.outcome) {
+    case RunOutcome::Succeeded: ++passed; break;
+    case RunOutcome::Failed: ++failed; break;
+    case RunOutcome::Stopped: ++stopped; break;
+  }
 }
 
 bool PortBefore(const std::string& a, const std::string& b) {

@@ -1,6 +1,7 @@
 #pragma once
 // The totals of run records, per port and for all: runs, passed, failed,
-// pass rate, and units (runs) per hour over the time the runs took.
+// stopped, pass rate (of the runs that passed or failed), and units (runs)
+// per hour over the time the runs took.
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -16,12 +17,13 @@ struct RecordTotals {
   size_t runs = 0;
   size_t passed = 0;
   size_t failed = 0;
+  size_t stopped = 0;  // ended by the operator: neither passed nor failed
   // From the first run's start to the last run's end (a start and its
   // elapsed seconds), over every run counted.
   std::chrono::system_clock::time_point first;
   std::chrono::system_clock::time_point lastEnd;
 
-  // Passed runs in percent of all; nothing without runs.
+  // Passed runs in percent of those that passed or failed; nothing without such runs.
   std::optional<double> PassRate() const;
   // Runs per hour over the span from the first start to the last end;
   // nothing when that span is empty.

@@ -4,12 +4,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "JsonLine.h"
 #include "RegularFile.h"
 
 namespace morvak {
+namespace {
+
+std::string HexCode(uint32_t code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%02X", code);
+  return text;
+}
+
+}  // namespace
 
 std::string FormatRunRecord(const RunRecord& r) {
   JsonLine line;
@@ -22,7 +32,10 @@ std::string FormatRunRecord(const RunRecord& r) {
       .Add("flash_type", r.oneNand ? "OneNAND" : "NAND")
       .Add("erase_reserved", r.eraseReserved)
       .Add("crc_check", r.crcEnable)
-      .Add("result", r.succeeded ? "succeeded" : "failed")
+      .Add("result", OutcomeWord(r.outcome))
+      .AddOrNull("stage", r.stage)
+      .AddOrNull("error_code", r.errorCode ? HexCode(*r.errorCode) : std::string())
+      .AddOrNull("reason", r.reason)
       .Add("last_line", r.lastLine)
       .AddFixed("elapsed_seconds", r.elapsedSeconds, 3);
   return line.Text();

@@ -6,7 +6,11 @@
 // The record of a run is made from the run state in station/RecordOfRun.h;
 // this is the record itself and its one writer.
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
+
+#include "RunOutcome.h"
 
 namespace morvak {
 
@@ -20,7 +24,12 @@ struct RunRecord {
   bool rawImage = false;
   bool eraseReserved = false;
   bool crcEnable = true;
-  bool succeeded = false;
+  RunOutcome outcome = RunOutcome::Failed;
+  // Where the run ended ("loader", "record 3"; RunStage.h) and why, in plain
+  // words with what to do; the programmer's error code when it sent one.
+  std::string stage;
+  std::optional<uint32_t> errorCode;
+  std::string reason;
   std::string lastLine;
   double elapsedSeconds = 0;
 };

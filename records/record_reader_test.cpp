@@ -53,7 +53,7 @@ TEST(RecordReaderTest, AWrittenRecordReadsBackWhole) {
   written.asicIdHex = "56484e4401";
   written.imagePath = "/srv/images/\"new\",\n.img";
   written.imageSha256 = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
-  written.succeeded = true;
+  written.outcome = RunOutcome::Succeeded;
   written.lastLine = "caf\xc3\xa9 \xf0\x9f\x93\xb1 \t done";
   written.elapsedSeconds = 12.5;
   RecordEntry read;
@@ -65,7 +65,7 @@ TEST(RecordReaderTest, AWrittenRecordReadsBackWhole) {
   EXPECT_EQ(read.asicId, written.asicIdHex);
   EXPECT_EQ(read.image, written.imagePath);
   EXPECT_EQ(read.imageSha256, written.imageSha256);
-  EXPECT_TRUE(read.succeeded);
+  EXPECT_EQ(read.outcome, RunOutcome::Succeeded);
   EXPECT_EQ(read.lastLine, written.lastLine);
   EXPECT_DOUBLE_EQ(read.elapsedSeconds, 12.5);
   EXPECT_EQ(read.Ended(), written.started + milliseconds(12500));
@@ -74,7 +74,7 @@ TEST(RecordReaderTest, AWrittenRecordReadsBackWhole) {
   unknown.started = At(0);
   ASSERT_TRUE(ParseRecordLine(FormatRunRecord(unknown), read, why)) << why;
   EXPECT_TRUE(read.port.empty() && read.asicId.empty() && read.imageSha256.empty());
-  EXPECT_FALSE(read.succeeded);
+  EXPECT_EQ(read.outcome, RunOutcome::Failed);
 }
 
 struct LineCase {
@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"TimeNotATime", "{\"time\":\"yesterday\",\"result\":\"failed\"}", "ISO 8601"},
         LineCase{"TimeANumber", "{\"time\":1796889600,\"result\":\"failed\"}", "\"time\" is not a string"},
         LineCase{"NoResult", "{\"time\":\"2026-12-10T08:00:00Z\"}", "no \"result\""},
-        LineCase{"OtherResult", "{\"time\":\"2026-12-10T08:00:00Z\",\"result\":\"ok\"}", "neither"},
+        LineCase{"OtherResult", "{\"time\":\"2026-12-10T08:00:00Z\",\"result\":\"ok\"}", "is not \"succeeded\""},
         LineCase{"PortANumber", REC(",\"port\":3"), "\"port\" is not a string"},
         LineCase{"ElapsedNegative", REC(",\"elapsed_seconds\":-1"), "elapsed_seconds"},
         LineCase{"ElapsedAString", REC(",\"elapsed_seconds\":\"5\""), "elapsed_seconds"},
@@ -172,7 +172,7 @@ RecordEntry Rec(const char* port, int64_t start, double elapsed, bool succeeded)
   r.port = port;
   r.started = At(start);
   r.elapsedSeconds = elapsed;
-  r.succeeded = succeeded;
+  r.outcome = succeeded ? RunOutcome::Succeeded : RunOutcome::Failed;
   return r;
 }
 

@@ -34,7 +34,10 @@ RunRecord FullRecord() {
   r.rawImage = false;
   r.eraseReserved = true;
   r.crcEnable = false;
-  r.succeeded = false;
+  r.outcome = RunOutcome::Failed;
+  r.stage = "record 3";
+  r.errorCode = 0x1B;
+  r.reason = "the flash programmer reported an error: check the handset's flash, then replug it";
   r.lastLine = "Flash Firmware Error occurred:  code 5";
   r.elapsedSeconds = 12.3456;
   return r;
@@ -46,11 +49,13 @@ TEST(RunRecordTest, FormatsEveryFieldOnOneLine) {
             "\"image\":\"/srv/images/\\\"new\\\".img\","
             "\"image_sha256\":\"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\","
             "\"image_type\":\"img\",\"flash_type\":\"OneNAND\",\"erase_reserved\":true,\"crc_check\":false,"
-            "\"result\":\"failed\",\"last_line\":\"Flash Firmware Error occurred:  code 5\","
+            "\"result\":\"failed\",\"stage\":\"record 3\",\"error_code\":\"0x1B\","
+            "\"reason\":\"the flash programmer reported an error: check the handset's flash, then replug it\","
+            "\"last_line\":\"Flash Firmware Error occurred:  code 5\","
             "\"elapsed_seconds\":12.346}");
   RunRecord unknown;
   unknown.rawImage = true;
-  unknown.succeeded = true;
+  unknown.outcome = RunOutcome::Succeeded;
   const std::string line = FormatRunRecord(unknown);
   EXPECT_NE(line.find("\"port\":null,\"asic_id\":null"), std::string::npos) << line;
   EXPECT_NE(line.find("\"image_sha256\":null,\"image_type\":\"raw\",\"flash_type\":\"NAND\""), std::string::npos)

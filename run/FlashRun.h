@@ -113,6 +113,9 @@ class FlashRun {
   // What "Stop flashing" does to the link: ends the wait for the device and
   // makes every later write fail. A pending read goes on.
   void RequestStop();
+  // Whether the operator asked this run to stop (Stop, Ctrl-C, a signal)
+  // since its Start: a run that then fails was stopped, not failed.
+  bool StopRequested() const { return m_link.m_device.m_bAbort.load() != 0; }
   // For the end of the program: stops, ends a pending read, joins the worker.
   void Shutdown();
 

@@ -15,6 +15,11 @@ std::string AsicIdHex(const FlashRun& run) {
   return {};
 }
 
+RunOutcome OutcomeOf(const FlashRun& run, bool succeeded) {
+  if (succeeded) return RunOutcome::Succeeded;
+  return run.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+}
+
 RunRecord MakeRunRecord(const FlashRun& run, const RunEnding& ending, std::string imageSha256) {
   RunRecord r;
   r.started = ending.started;
@@ -29,7 +34,7 @@ RunRecord MakeRunRecord(const FlashRun& run, const RunEnding& ending, std::strin
   r.rawImage = run.m_bRawImage != 0;
   r.eraseReserved = run.m_bEraseReserved != 0;
   r.crcEnable = run.m_bCrcEnable != 0;
-  r.succeeded = ending.succeeded;
+  r.outcome = ending.outcome;
   r.lastLine = ending.lastLine;
   const double seconds = std::chrono::duration<double>(ending.ended - ending.started).count();
   r.elapsedSeconds = seconds > 0 ? seconds : 0;

@@ -5,7 +5,7 @@
 // A front end writes the record of a run once the run has ended (once its
 // OnRunOutcome has been handled), reading the run state then. The window,
 // which keeps no record file of its own, needs one call:
-//   RecordRunIfConfigured(*this, RunEnding{succeeded, lastLine, started}, error);
+//   RecordRunIfConfigured(*this, RunEnding{outcome, lastLine, started}, error);
 #include <chrono>
 #include <string>
 #include <utility>
@@ -15,17 +15,21 @@
 
 namespace morvak {
 
+// The outcome of a run whose worker reported `succeeded`: a run that failed
+// after the operator asked it to stop was stopped.
+RunOutcome OutcomeOf(const FlashRun& run, bool succeeded);
+
 // What a front end knows of an ended run that its run state does not hold.
 struct RunEnding {
-  RunEnding(bool succeeded_, std::string lastLine_, std::chrono::system_clock::time_point started_,
+  RunEnding(RunOutcome outcome_, std::string lastLine_, std::chrono::system_clock::time_point started_,
             std::chrono::system_clock::time_point ended_ = std::chrono::system_clock::now(), std::string port_ = {})
-      : succeeded(succeeded_),
+      : outcome(outcome_),
         lastLine(std::move(lastLine_)),
         started(started_),
         ended(ended_),
         port(std::move(port_)) {}
 
-  bool succeeded = false;
+  RunOutcome outcome = RunOutcome::Failed;
   std::string lastLine;  // the last status line the run showed
   std::chrono::system_clock::time_point started;  // when the worker was started
   std::chrono::system_clock::time_point ended = std::chrono::system_clock::now();

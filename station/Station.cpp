@@ -259,7 +259,7 @@ void Station::Handle(RunEvent& event) {
 void Station::Record(const Unit& u) {
   const HandsetOutcome& o = u.outcome;
   if (m_setup.recordPath.empty() || !o.started) return;
-  const RunEnding ending{o.succeeded, o.lastLine, o.startedAt, o.endedAt, o.port};
+  const RunEnding ending{OutcomeOf(*u.run, o.succeeded), o.lastLine, o.startedAt, o.endedAt, o.port};
   std::string error;
   if (!AppendRunRecord(m_setup.recordPath, MakeRunRecord(*u.run, ending, u.run->ImageSha256()), error)) {
     m_station.Problem(error);
@@ -273,6 +273,7 @@ void Station::Ended(size_t index) {
   u.finished = true;
   // kFinished is the worker's last act: everything it wrote is ours to read.
   u.run->JoinWorker();
+  const RunOutcome outcome = OutcomeOf(*u.run, u.outcome.succeeded);
   Port& p = *m_ports[u.port];
   HandsetOutcome& o = u.outcome;
   if (o.endedAt < o.startedAt) o.endedAt = std::chrono::system_clock::now();
@@ -292,7 +293,7 @@ void Station::Ended(size_t index) {
   if (!m_setup.rearm) return;
   RecordEntry entry;
   entry.started = o.startedAt;
-  entry.succeeded = o.succeeded;
+  entry.outcome = outcome;
   entry.elapsedSeconds = o.Seconds();
   m_tally.Add(entry);
   m_station.Tally(m_tally);

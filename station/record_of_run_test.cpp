@@ -95,7 +95,7 @@ class RecordedRunTest : public ::testing::Test {
       if (m.kind == RunEventKind::kRunSucceeded || m.kind == RunEventKind::kRunFailed) succeeded = m.kind == RunEventKind::kRunSucceeded;
     // The window may have a new path in its field by now; the record names the run's.
     run.m_strImagePath = dir.Path("other.img");
-    ASSERT_TRUE(RecordRunIfConfigured(run, RunEnding{succeeded, run.Lines().back(), started}, error)) << error;
+    ASSERT_TRUE(RecordRunIfConfigured(run, RunEnding{OutcomeOf(run, succeeded), run.Lines().back(), started}, error)) << error;
   }
 
   ProgramDirectory dir{"recorded-run"};
@@ -119,12 +119,14 @@ TEST_F(RecordedRunTest, EachRunAppendsItsRecord) {
   EXPECT_NE(lines[0].find("\"port\":null,\"asic_id\":\"" + HexOf(id, sizeof id) + "\","), std::string::npos)
       << lines[0];
   EXPECT_NE(lines[0].find(common), std::string::npos) << lines[0];
-  EXPECT_NE(lines[0].find("\"result\":\"succeeded\",\"last_line\":\"Download the img successfully!"),
+  EXPECT_NE(lines[0].find("\"result\":\"succeeded\",\"stage\":null,\"error_code\":null,\"reason\":null,"
+                          "\"last_line\":\"Download the img successfully!"),
             std::string::npos)
       << lines[0];
   // The failed run's record names its own line, and its boot's chip.
   EXPECT_NE(lines[1].find(common), std::string::npos) << lines[1];
-  EXPECT_NE(lines[1].find("\"result\":\"failed\",\"last_line\":\"Init the DDR failed\""), std::string::npos)
+  EXPECT_NE(lines[1].find("\"result\":\"failed\""), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("\"last_line\":\"Init the DDR failed\""), std::string::npos)
       << lines[1];
 }
 
@@ -217,7 +219,7 @@ TEST_F(RecordedRunTest, AnImageReplacedAfterStartIsNotSent) {
   EXPECT_EQ(run.Lines().back(), Format(texts::kImageChanged, image.c_str()));
   EXPECT_EQ(handset->HostBytes(), 0u) << "the handset is not even booted";
   EXPECT_EQ(run.ImageSha256(), "");
-  ASSERT_TRUE(RecordRunIfConfigured(run, RunEnding{false, run.Lines().back(), started}, error)) << error;
+  ASSERT_TRUE(RecordRunIfConfigured(run, RunEnding{RunOutcome::Failed, run.Lines().back(), started}, error)) << error;
   const std::vector<std::string> records = ReadLines(dir.Path("records.jsonl"));
   ASSERT_EQ(records.size(), 1u);
   EXPECT_NE(records[0].find("\"image_sha256\":null"), std::string::npos) << records[0];
