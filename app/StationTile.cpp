@@ -28,6 +28,7 @@ StateLook LookOf(PortState state) {
     case PortState::Flashing: return {texts::kTileFlashing, "#e3f2fd", IDB_BUSY};
     case PortState::Passed: return {texts::kTilePassed, "#dcedc8", IDB_SUCCESS};
     case PortState::Failed: return {texts::kTileFailed, "#ffcdd2", IDB_FAILURE};
+    case PortState::Stopped: return {texts::kTileStopped, "#fff9c4", 0};
     case PortState::Unusable: return {texts::kTileUnusable, "#ffe0b2", IDB_FAILURE};
     case PortState::Closed: return {texts::kTileClosed, "#cfd8dc", 0};
   }

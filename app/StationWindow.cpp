@@ -295,7 +295,7 @@ void StationWindow::OnResult(const HandsetOutcome& outcome) {
 
 void StationWindow::OnTally(const RecordTotals& tally) {
   char text[160];
-  int length = std::snprintf(text, sizeof text, texts::kTallyFormat, tally.passed, tally.failed);
+  int length = std::snprintf(text, sizeof text, texts::kTallyFormat, tally.passed, tally.failed, tally.stopped);
   // A rate over a few seconds says little about a shift: it waits for a span.
   const bool spanEnough = tally.lastEnd - tally.first >= kRateSpan;
   if (const std::optional<double> rate = tally.UnitsPerHour(); rate && spanEnough && length > 0)
@@ -309,10 +309,11 @@ void StationWindow::OnStationEnded(const StationEnd& end) {
   if (m_thread.joinable()) m_thread.join();
   SetControlsForRun(false);
   if (end.refused) return;  // the problem said why
-  size_t passed = 0;
-  for (const HandsetOutcome& o : end.outcomes) passed += o.succeeded ? 1 : 0;
+  size_t count[3] = {};
+  for (const HandsetOutcome& o : end.outcomes) ++count[static_cast<size_t>(o.outcome)];
   char text[160];
-  std::snprintf(text, sizeof text, texts::kStationStoppedFormat, passed, end.outcomes.size() - passed);
+  std::snprintf(text, sizeof text, texts::kStationStoppedFormat, count[static_cast<size_t>(RunOutcome::Succeeded)],
+                count[static_cast<size_t>(RunOutcome::Failed)], count[static_cast<size_t>(RunOutcome::Stopped)]);
   SetStatus(text);
 }
 

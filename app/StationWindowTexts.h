@@ -21,11 +21,11 @@ inline constexpr const char* kStationArmed = "Station armed: plug a handset into
 inline constexpr const char* kStationStopping =
     "Stopping: no new run starts; runs going on end. Press Stop runs now to end them at once.";
 inline constexpr const char* kStationEndingRuns = "Ending every run now.";
-inline constexpr const char* kStationStoppedFormat = "Station stopped: %zu passed, %zu failed.";
+inline constexpr const char* kStationStoppedFormat = "Station stopped: %zu passed, %zu failed, %zu stopped.";
 inline constexpr const char* kStationWaitingForPorts = "Watching every port where a handset with the configured ids appears.";
 
-// The tally: passed, failed, and units per hour once there is a span.
-inline constexpr const char* kTallyFormat = "Passed: %zu   Failed: %zu";
+// The tally: passed, failed, stopped, and units per hour once there is a span.
+inline constexpr const char* kTallyFormat = "Passed: %zu   Failed: %zu   Stopped: %zu";
 inline constexpr const char* kTallyRateFormat = "   Units per hour: %.1f";
 
 // A tile's states.
@@ -33,6 +33,7 @@ inline constexpr const char* kTileWaiting = "waiting";
 inline constexpr const char* kTileFlashing = "flashing";
 inline constexpr const char* kTilePassed = "passed: unplug to continue";
 inline constexpr const char* kTileFailed = "failed: unplug to continue";
+inline constexpr const char* kTileStopped = "stopped: unplug to continue";
 inline constexpr const char* kTileUnusable = "cannot be used";
 inline constexpr const char* kTileClosed = "closed";
 inline constexpr const char* kTileAsicIdFormat = "ASIC ID %s";

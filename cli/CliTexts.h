@@ -29,6 +29,7 @@ inline constexpr const char* kEndingReads =
 inline constexpr int kExitSucceeded = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitRecords = 74;        // EX_IOERR: a run record could not be written
 inline constexpr int kExitConfiguration = 78;  // EX_CONFIG
 inline constexpr int kExitInterrupted = 130;   // 128 + SIGINT
 

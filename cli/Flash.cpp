@@ -87,6 +87,8 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   setup.run.waitTimeout = options.waitTimeout;
   setup.rearm = options.watch;
   setup.units = options.units;
+  // A watching session's wait for handsets: the same seconds a single run waits for its handset.
+  if (options.watch) setup.idleEnd = options.waitTimeout;
   // Records are asked for by the command line or, failing that, the configuration.
   setup.recordPath = !options.record.empty() ? options.record : ConfiguredRecordFile(directory);
   setup.stopRequests = StopRequests;
@@ -108,9 +110,13 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   InstallInterruptHandler();
   const StationEnd end = RunStationSession(std::move(setup), *runs, *station);
   if (end.configurationRefused) return clitexts::kExitConfiguration;
+  if (!end.recordsWritten) return clitexts::kExitRecords;
 
-  // A watching session ends at Ctrl-C: its status is its units' results.
-  if (options.watch) return end.AllPassed() ? clitexts::kExitSucceeded : clitexts::kExitFailed;
+  // A watching session ends at Ctrl-C: its status is its units' results. One
+  // whose wait ran out before any handset came has flashed nothing.
+  if (options.watch)
+    return end.AllPassed() && !(end.idleEnded && end.outcomes.empty()) ? clitexts::kExitSucceeded
+                                                                       : clitexts::kExitFailed;
   bool allWell = end.AllPassed() && !end.outcomes.empty();
   if (!options.recordBlocks.empty()) allWell = WriteBlockRecords(options.recordBlocks, end, several, err) && allWell;
   if (allWell) return clitexts::kExitSucceeded;

@@ -2,6 +2,7 @@
 
 #include "CliTexts.h"
 #include "JsonLine.h"
+#include "RunRecord.h"
 
 namespace morvak::cli {
 namespace {
@@ -40,17 +41,27 @@ void JsonOutput::Box(const UnitRef& unit, const RunEvent& event) {
 }
 
 void JsonOutput::Result(const UnitRef&, const HandsetOutcome& o) {
-  Write(Event(o.endedAt, o.port, "result")
-            .Add("result", o.succeeded ? "succeeded" : "failed")
+  JsonLine line = Event(o.endedAt, o.port, "result");
+  line.Add("result", OutcomeWord(o.outcome))
+            .AddOrNull("stage", o.stage)
+            .AddOrNull("error_code", o.errorCode ? FormatErrorCode(*o.errorCode) : std::string())
+            .AddOrNull("reason", o.reason)
             .AddOrNull("asic_id", o.asicIdHex)
             .AddFixed("elapsed_seconds", o.Seconds(), 3)
-            .Add("last_line", o.lastLine)
-            .Text());
+            .Add("last_line", o.lastLine);
+  if (o.recorded) line.Add("record_written", *o.recorded);
+  Write(line.Text());
+}
+
+void JsonOutput::TurnedAway(const UnitRef& unit, const std::string& text) {
+  Write(Event(std::chrono::system_clock::now(), unit.port.name, "not_flashed").Add("text", text).Text());
 }
 
 void JsonOutput::Tally(const RecordTotals& tally) {
   JsonLine line = Event(std::chrono::system_clock::now(), std::string(), "tally");
-  line.Add("passed", static_cast<uint64_t>(tally.passed)).Add("failed", static_cast<uint64_t>(tally.failed));
+  line.Add("passed", static_cast<uint64_t>(tally.passed))
+      .Add("failed", static_cast<uint64_t>(tally.failed))
+      .Add("stopped", static_cast<uint64_t>(tally.stopped));
   if (const std::optional<double> rate = tally.UnitsPerHour()) line.AddFixed("units_per_hour", *rate, 1);
   Write(line.Text());
 }
@@ -60,12 +71,13 @@ void JsonOutput::Stopping(bool endingReads) {
 }
 
 void JsonOutput::Summary(const std::vector<HandsetOutcome>& outcomes) {
-  uint64_t succeeded = 0;
-  for (const HandsetOutcome& o : outcomes) succeeded += o.succeeded ? 1 : 0;
+  uint64_t count[3] = {};
+  for (const HandsetOutcome& o : outcomes) ++count[static_cast<size_t>(o.outcome)];
   Write(Event(std::chrono::system_clock::now(), std::string(), "summary")
             .Add("handsets", static_cast<uint64_t>(outcomes.size()))
-            .Add("succeeded", succeeded)
-            .Add("failed", static_cast<uint64_t>(outcomes.size()) - succeeded)
+            .Add("succeeded", count[static_cast<size_t>(RunOutcome::Succeeded)])
+            .Add("failed", count[static_cast<size_t>(RunOutcome::Failed)])
+            .Add("stopped", count[static_cast<size_t>(RunOutcome::Stopped)])
             .Text());
 }
 

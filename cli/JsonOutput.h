@@ -20,6 +20,7 @@ class JsonOutput : public IRunReport, public IStationReport {
   void Progress(const UnitRef& unit, const RunEvent& event) override;
   void Box(const UnitRef& unit, const RunEvent& event) override;
   void Result(const UnitRef& unit, const HandsetOutcome& outcome) override;
+  void TurnedAway(const UnitRef& unit, const std::string& line) override;
 
   void PortLine(const PortRef& port, const RunEvent& event) override;
   void Problem(const std::string& text) override;

@@ -4,19 +4,28 @@
 #include <cstdio>
 
 namespace morvak::cli {
+namespace {
+
+// Stopped runs are told only when there are any.
+std::string Stopped(const size_t (&count)[3]) {
+  const size_t stopped = count[static_cast<size_t>(RunOutcome::Stopped)];
+  return stopped == 0 ? std::string() : ", " + std::to_string(stopped) + " stopped";
+}
+
+}  // namespace
 
 std::string FormatSummaryTable(const std::vector<HandsetOutcome>& outcomes) {
   struct Row {
     std::string port, asic, result, time, line;
   };
   std::vector<Row> rows{{"PORT", "ASIC ID", "RESULT", "TIME", "LAST LINE"}};
-  size_t succeeded = 0;
+  size_t count[3] = {};
   for (const HandsetOutcome& o : outcomes) {
     char time[32];
     std::snprintf(time, sizeof time, "%.2f s", o.Seconds());
     rows.push_back({o.port.empty() ? "?" : o.port, ShortAsicId(o.asicIdHex),
-                    o.succeeded ? "succeeded" : (o.started ? "failed" : "not started"), time, o.lastLine});
-    if (o.succeeded) ++succeeded;
+                    o.started || o.Succeeded() ? OutcomeWord(o.outcome) : "not started", time, o.lastLine});
+    ++count[static_cast<size_t>(o.outcome)];
   }
   size_t widths[4] = {};
   for (const Row& r : rows) {
@@ -31,7 +40,8 @@ std::string FormatSummaryTable(const std::vector<HandsetOutcome>& outcomes) {
     table += pad(r.port, widths[0]) + pad(r.asic, widths[1]) + pad(r.result, widths[2]) + pad(r.time, widths[3]) +
              r.line + "\n";
   table += std::to_string(outcomes.size()) + (outcomes.size() == 1 ? " handset: " : " handsets: ") +
-           std::to_string(succeeded) + " succeeded, " + std::to_string(outcomes.size() - succeeded) + " failed\n";
+           std::to_string(count[static_cast<size_t>(RunOutcome::Succeeded)]) + " succeeded, " +
+           std::to_string(count[static_cast<size_t>(RunOutcome::Failed)]) + " failed" + Stopped(count) + "\n";
   return table;
 }
 

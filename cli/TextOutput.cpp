@@ -5,6 +5,26 @@
 #include "SummaryTable.h"
 
 namespace morvak::cli {
+namespace {
+
+const char* ResultWord(const HandsetOutcome& o) {
+  switch (o.outcome) {
+    case RunOutcome::Succeeded: return "passed";
+    case RunOutcome::Stopped: return "stopped";
+    case RunOutcome::Failed: break;
+  }
+  return "FAILED";
+}
+
+// After a run that did not pass: its last line, and where it ended and why.
+std::string Why(const HandsetOutcome& o) {
+  if (o.Succeeded()) return {};
+  std::string why = ": " + o.lastLine;
+  if (!o.reason.empty()) why += " (" + (o.stage.empty() ? std::string() : o.stage + ": ") + o.reason + ")";
+  return why;
+}
+
+}  // namespace
 
 void TextOutput::ClearBar() {
   if (m_mode.bar != nullptr) m_mode.bar->Clear();
@@ -76,10 +96,14 @@ void TextOutput::Result(const UnitRef& unit, const HandsetOutcome& o) {
   }
   if (!m_mode.station) return;
   ClearBar();
-  std::fprintf(m_out, "[%s] %s: ASIC ID %s, %.2f s%s%s\n", o.port.empty() ? "?" : o.port.c_str(),
-               o.succeeded ? "passed" : "FAILED", o.asicIdHex.empty() ? "-" : o.asicIdHex.c_str(), o.Seconds(),
-               o.succeeded ? "" : ": ", o.succeeded ? "" : o.lastLine.c_str());
+  std::fprintf(m_out, "[%s] %s: ASIC ID %s, %.2f s%s\n", o.port.empty() ? "?" : o.port.c_str(), ResultWord(o),
+               o.asicIdHex.empty() ? "-" : o.asicIdHex.c_str(), o.Seconds(), Why(o).c_str());
   std::fflush(m_out);
+}
+
+// Its line has been said as the run's last.
+void TextOutput::TurnedAway(const UnitRef& unit, const std::string& /*line*/) {
+  if (m_mode.bar != nullptr) m_mode.bar->HideHandset(unit.port.index);
 }
 
 void TextOutput::Tally(const RecordTotals& tally) {
@@ -87,7 +111,8 @@ void TextOutput::Tally(const RecordTotals& tally) {
   const std::optional<double> rate = tally.UnitsPerHour();
   char perHour[32] = "-";
   if (rate) std::snprintf(perHour, sizeof perHour, "%.1f", *rate);
-  std::fprintf(m_out, "tally: %zu passed, %zu failed, %s units per hour\n", tally.passed, tally.failed, perHour);
+  std::fprintf(m_out, "tally: %zu passed, %zu failed, %zu stopped, %s units per hour\n", tally.passed, tally.failed,
+               tally.stopped, perHour);
   std::fflush(m_out);
 }
 

@@ -30,6 +30,7 @@ class TextOutput : public IRunReport, public IStationReport {
   void Box(const UnitRef& unit, const RunEvent& event) override;
   void Payload(const UnitRef& unit, uint64_t sent, uint64_t total) override;
   void Result(const UnitRef& unit, const HandsetOutcome& outcome) override;
+  void TurnedAway(const UnitRef& unit, const std::string& line) override;
 
   void PortChanged(const PortRef& port, PortState state, const std::string& detail) override;
   void PortLine(const PortRef& port, const RunEvent& event) override;

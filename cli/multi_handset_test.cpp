@@ -180,8 +180,6 @@ TEST(RunRecordCliTest, ALineForEveryHandsetOfARun) {
   ASSERT_EQ(o.status, 1) << o.output;
   std::string sha, error;
   ASSERT_TRUE(Sha256OfFile(MORVAK_DEMO_IMG, sha, error)) << error;
-  uint8_t id[VIRTUAL_ASIC_ID_SIZE];
-  VirtualAsicId(id);
   const std::vector<std::string> lines = SplitLines(ReadText(records));
   ASSERT_EQ(lines.size(), 4u) << ReadText(records);
   // Each run's record is appended as the run ends: in the order they ended.
@@ -190,6 +188,9 @@ TEST(RunRecordCliTest, ALineForEveryHandsetOfARun) {
     const auto at = std::find_if(lines.begin(), lines.end(), [&port](const std::string& l) { return Contains(l, port); });
     ASSERT_NE(at, lines.end()) << port;
     const std::string& line = *at;
+    // Every port's handset is a unit of its own.
+    uint8_t id[VIRTUAL_ASIC_ID_SIZE];
+    VirtualAsicId(id, k == 1 ? BenchUnit{} : BenchUnit{static_cast<uint32_t>(k), 1});
     EXPECT_EQ(line.rfind("{\"time\":\"", 0), 0u) << line;
     EXPECT_TRUE(Contains(line, "\"port\":\"virtual-" + std::to_string(k) + "\",\"asic_id\":\"" + HexOf(id, sizeof id)))
         << line;

@@ -158,6 +158,13 @@ const std::vector<FaultKey>& Keys() {
          const std::string ms = std::to_string(p.cycleMs) + " ms";
          return "each handset is unplugged " + ms + " after its run, the next plugged in " + ms + " later";
        }},
+      {"reenumerate", false,
+       [](FaultPlan& p, std::string_view) {
+         p.reenumerate = true;
+         return std::string();
+       },
+       [](const FaultPlan& p) { return p.reenumerate; }, [](const FaultPlan&) { return std::string(); },
+       [](const FaultPlan&) { return std::string("each handset comes back once after its run, as the same unit"); }},
       {"asic-fail", false,
        [](FaultPlan& p, std::string_view) {
          p.asicFail = true;
@@ -348,6 +355,8 @@ std::string FaultPlanHelp() {
          "  cycle=MS           a bench: the handset is unplugged MS milliseconds after its\n"
          "                     run has ended (its channel closed) and a fresh one, with an\n"
          "                     ASIC ID of its own, is plugged in MS milliseconds later\n"
+         "  reenumerate        with cycle=: every handset comes back once after its run, as\n"
+         "                     the same unit (a handset that re-enumerates after its flash)\n"
          "  asic-fail          the read of the ASIC ID fails\n"
          "  ping-bad           the second-stage loader answers the ping with a wrong frame\n"
          "  ram-refuse         setting the RAM type is refused\n"

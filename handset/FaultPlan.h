@@ -30,6 +30,9 @@ struct FaultPlan {
   // A bench: the handset is unplugged this long after its run has ended and
   // the next one plugged in as long after that; 0 keeps the one handset.
   uint32_t cycleMs = 0;
+  // A bench: every handset comes back once after its unplugging, with its own
+  // ASIC ID, as a handset that re-enumerates after its flash.
+  bool reenumerate = false;
   bool asicFail = false;  // the read of the ASIC ID fails
   bool pingBad = false;   // CMD_PING is answered with the wrong frame
   bool ramRefuse = false;  // CMD_SET_RAM_TYPE is refused

@@ -14,7 +14,7 @@ inline constexpr size_t MAX_TEXT_REPORT = 300;
 
 // Where a handset of a virtual bench stands: its port (from 1) and its place
 // among the handsets plugged in there (from 1). {0, 0} is the lone virtual
-// handset of a program without cycle=.
+// handset of a program without cycle=, and the first port's of several.
 struct BenchUnit {
   uint32_t port = 0;
   uint32_t unit = 0;

@@ -15,7 +15,11 @@ VirtualHandsetTransport::VirtualHandsetTransport(FaultPlan plan)
     : VirtualHandsetTransport(PortPlan{std::move(plan), {}}, 1) {}
 
 VirtualHandsetTransport::VirtualHandsetTransport(PortPlan plan, uint32_t port)
-    : m_plan(std::move(plan)), m_port(port), m_handset(m_plan.PlanOfUnit(1)), m_created(Clock::now()) {
+    : m_plan(std::move(plan)),
+      m_port(port),
+      // The handsets of several ports are units of their own; the first keeps the lone handset's ID.
+      m_handset(m_plan.PlanOfUnit(1), m_plan.plan.cycleMs == 0 && port > 1 ? BenchUnit{port, 1} : BenchUnit{}),
+      m_created(Clock::now()) {
   if (Cycles()) m_plugAt = AppearsAt();
 }
 
@@ -38,7 +42,10 @@ void VirtualHandsetTransport::Advance(Clock::time_point now) {
   }
   if (!m_present && m_plugAt && now >= *m_plugAt) {
     m_plugAt.reset();
-    ++m_unit;
+    ++m_plugs;
+    // A unit that re-enumerates comes back once as itself.
+    m_cameBack = m_plan.plan.reenumerate && m_unit != 0 && !m_cameBack;
+    if (!m_cameBack) ++m_unit;
     m_handset = VirtualHandset(m_plan.PlanOfUnit(m_unit), BenchUnit{m_port, m_unit});
     m_handset.Attach();
     m_present = true;
@@ -239,6 +246,12 @@ bool VirtualHandsetTransport::HandsetPresent() {
   const Clock::time_point now = Clock::now();
   Advance(now);
   return Cycles() ? m_present : now >= AppearsAt();
+}
+
+uint64_t VirtualHandsetTransport::Attachment() const {
+  std::lock_guard lock(m_mutex);
+  if (!Cycles()) return 1;
+  return m_present ? m_plugs : 0;
 }
 
 uint32_t VirtualHandsetTransport::Unit() {

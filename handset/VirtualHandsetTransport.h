@@ -59,6 +59,8 @@ class VirtualHandsetTransport : public ITransport {
   bool LastReadTimedOut() const override;
   void Interrupt() override;
   std::string OpenProblem() const override { return {}; }
+  // The number of the handset plugged in (Unit) as of the last Open.
+  uint64_t Attachment() const override;
 
   // Locked copies of the handset's state.
   std::vector<BlockRecord> Blocks() const;
@@ -118,6 +120,8 @@ class VirtualHandsetTransport : public ITransport {
   // The bench: the handset plugged in (0 before the first), whether it still
   // is, and when the next unplugging and plugging in are due.
   uint32_t m_unit = 0;
+  uint32_t m_plugs = 0;          // handsets plugged in so far, a unit that came back counted again
+  bool m_cameBack = false;       // the handset plugged in is a unit that came back (reenumerate)
   bool m_present = false;
   std::optional<Clock::time_point> m_unplugAt;
   std::optional<Clock::time_point> m_plugAt;

@@ -68,6 +68,12 @@ class ITransport {
   // is one the operator can mend (no ids configured, no permission, device busy);
   // empty otherwise (no device present, connected).
   virtual std::string OpenProblem() const = 0;
+
+  // Which plugging-in of a device the last successful Open reached: a number
+  // that differs for every device plugged in (and for one that re-enumerates)
+  // and stays the same while it stays; 0 when the channel cannot tell. A
+  // station tells by it a handset swapped for the next faster than it looks.
+  virtual uint64_t Attachment() const { return 0; }
 };
 
 }  // namespace morvak

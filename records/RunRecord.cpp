@@ -11,15 +11,12 @@
 #include "RegularFile.h"
 
 namespace morvak {
-namespace {
 
-std::string HexCode(uint32_t code) {
+std::string FormatErrorCode(uint32_t code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%02X", code);
   return text;
 }
-
-}  // namespace
 
 std::string FormatRunRecord(const RunRecord& r) {
   JsonLine line;
@@ -34,7 +31,7 @@ std::string FormatRunRecord(const RunRecord& r) {
       .Add("crc_check", r.crcEnable)
       .Add("result", OutcomeWord(r.outcome))
       .AddOrNull("stage", r.stage)
-      .AddOrNull("error_code", r.errorCode ? HexCode(*r.errorCode) : std::string())
+      .AddOrNull("error_code", r.errorCode ? FormatErrorCode(*r.errorCode) : std::string())
       .AddOrNull("reason", r.reason)
       .Add("last_line", r.lastLine)
       .AddFixed("elapsed_seconds", r.elapsedSeconds, 3);

@@ -34,6 +34,9 @@ struct RunRecord {
   double elapsedSeconds = 0;
 };
 
+// A programmer's error code as records and JSON output give it: "0x1B".
+std::string FormatErrorCode(uint32_t code);
+
 // The record as one JSON object, without a line end.
 std::string FormatRunRecord(const RunRecord& record);
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -83,6 +84,10 @@ class FlashRun {
   bool m_bDigestImage = false;
   // Takes the place of ReplyTimeout= of the configuration (a command line's).
   std::optional<std::chrono::milliseconds> m_replyTimeoutOverride;
+  // Asked by the worker once the boot has read the chip's ASIC ID (in hex),
+  // before anything reaches the handset's flash: false ends the run there,
+  // failed, after `line`. Null: every unit is flashed. Set before Start.
+  std::function<bool(const std::string& asicIdHex, std::string& line)> m_unitCheck;
 
   // --- Start (window thread). Everything Start does that is not a control:
   // takes `settings` into the run members, clears the stop flags, reads the

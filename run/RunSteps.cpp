@@ -122,6 +122,11 @@ int FlashRun::PrepareTarget() {
     PostStatus(Format(texts::kDownloadFileToDeviceFailed, ShownPath(path).c_str()));
     return 0;
   }
+  // The loader runs in RAM only: a unit turned away here keeps its flash as it was.
+  if (std::string line; m_unitCheck && !m_unitCheck(HexOf(m_asicId, sizeof m_asicId), line)) {
+    PostStatus(line);
+    return 0;
+  }
   PostStatus(texts::kConfiguringSdram);
   if (m_link.SetRamType() == 0) {
     PostStatus(texts::kInitDdrFailed);

@@ -20,6 +20,12 @@ RunOutcome OutcomeOf(const FlashRun& run, bool succeeded) {
   return run.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
 }
 
+RunEndDescription DescribeEnd(const FlashRun& /*run*/, RunOutcome outcome) {
+  RunEndDescription d;
+  if (outcome == RunOutcome::Stopped) d.reason = "stopped by the operator";
+  return d;
+}
+
 RunRecord MakeRunRecord(const FlashRun& run, const RunEnding& ending, std::string imageSha256) {
   RunRecord r;
   r.started = ending.started;
@@ -35,6 +41,10 @@ RunRecord MakeRunRecord(const FlashRun& run, const RunEnding& ending, std::strin
   r.eraseReserved = run.m_bEraseReserved != 0;
   r.crcEnable = run.m_bCrcEnable != 0;
   r.outcome = ending.outcome;
+  RunEndDescription why = DescribeEnd(run, ending.outcome);
+  r.stage = std::move(why.stage);
+  r.errorCode = why.errorCode;
+  r.reason = std::move(why.reason);
   r.lastLine = ending.lastLine;
   const double seconds = std::chrono::duration<double>(ending.ended - ending.started).count();
   r.elapsedSeconds = seconds > 0 ? seconds : 0;

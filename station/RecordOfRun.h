@@ -7,6 +7,8 @@
 // which keeps no record file of its own, needs one call:
 //   RecordRunIfConfigured(*this, RunEnding{outcome, lastLine, started}, error);
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -18,6 +20,16 @@ namespace morvak {
 // The outcome of a run whose worker reported `succeeded`: a run that failed
 // after the operator asked it to stop was stopped.
 RunOutcome OutcomeOf(const FlashRun& run, bool succeeded);
+
+// Where a run that did not succeed ended and why: its stage, the programmer's
+// error code, and a reason in plain words with what to do. All empty for a
+// run that succeeded.
+struct RunEndDescription {
+  std::string stage;
+  std::optional<uint32_t> errorCode;
+  std::string reason;
+};
+RunEndDescription DescribeEnd(const FlashRun& run, RunOutcome outcome);
 
 // What a front end knows of an ended run that its run state does not hold.
 struct RunEnding {

@@ -38,8 +38,12 @@ class IRunReport {
   // The run has sent `sent` image payload bytes of `total`: about every 50 ms
   // while it sends, and once more as it ends.
   virtual void Payload(const UnitRef& /*unit*/, uint64_t /*sent*/, uint64_t /*total*/) {}
-  // The run has ended (or Start refused it); its port name is now known.
+  // The run has ended (or Start refused it); its port name is now known. Its
+  // record, when one is kept, has been written (or failed) before this.
   virtual void Result(const UnitRef& /*unit*/, const HandsetOutcome& /*outcome*/) {}
+  // The run ended before it flashed, because its unit had had its run (`line`
+  // says when and where): no result, record or tally for it.
+  virtual void TurnedAway(const UnitRef& /*unit*/, const std::string& /*line*/) {}
 };
 
 }  // namespace morvak

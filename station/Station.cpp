@@ -1,8 +1,12 @@
 #include "Station.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "BorrowedTransport.h"
+#include "Format.h"
+#include "JsonLine.h"
 #include "PortWatch.h"
 #include "QueuedRunEvents.h"
 #include "RecordOfRun.h"
@@ -37,6 +41,9 @@ struct Port {
   bool shownOnce = false;
   PortState shown = PortState::Waiting;
   std::string shownProblem;
+  PortState ended = PortState::Waiting;  // how its last run ended
+  // The unit of the last run here, until the port has been seen empty.
+  std::string lastUnit;
 };
 
 struct Unit {
@@ -47,8 +54,22 @@ struct Unit {
   size_t number = 0;  // in the session, in the order the runs were prepared
   size_t port = 0;
   HandsetOutcome outcome;
+  bool workerSucceeded = false;
   bool finished = false;
+  // Written by the run's worker (its unit check), read once it has been joined.
+  bool turnedAway = false;
+  std::string turnedAwayLine;
+  std::string sameUnit;  // the port's last unit, not to be taken for a new one
 };
+
+// A unit that passed in this session: when and where.
+struct PassedUnit {
+  std::chrono::system_clock::time_point at;
+  std::string port;
+};
+
+// Until the record file can be checked by its writer: every target is usable.
+bool CheckRecordTarget(const std::string&, std::string&) { return true; }
 
 class Station {
  public:
@@ -65,6 +86,12 @@ class Station {
   void FindNewPorts();
   bool Arming() const;
   bool Running() const;
+  // Whether the unit a run's boot read may be flashed; on the run's worker.
+  bool MayFlash(Unit& u, const std::string& asicIdHex, std::string& line);
+  // Whether the record file takes records; once it does not, no run starts.
+  bool RecordFileUsable();
+  void RecordFailed(const std::string& error);
+  void EndIfIdle();
   PortRef RefOf(size_t port) const { return {port, m_ports[port]->channel.port}; }
   UnitRef RefOf(const Unit& u) const { return {{u.port, u.outcome.port}, u.number}; }
   // A unit on `port` whose run has passed Start's checks; null (with the line
@@ -78,7 +105,7 @@ class Station {
   void Handle(RunEvent& event);
   bool Apply(RunEvent& event, Unit& u);
   void Ended(size_t unit);
-  void Record(const Unit& u);
+  void Record(Unit& u);
   void ReportPayloads();
   void ActOnStops();
   // The handsets found that could not be opened, each shown as its line and result.
@@ -94,6 +121,11 @@ class Station {
   StationEnd m_end;
   RecordTotals m_tally;
   std::string m_listingProblem;
+  size_t m_turnedAway = 0;
+  bool m_recordFailed = false;
+  Clock::time_point m_lastHandset = Clock::now();  // a handset seen or a run going on
+  std::mutex m_passedMutex;  // the units' workers read m_passed
+  std::map<std::string, PassedUnit> m_passed;
 };
 
 void Station::AddPort(HandsetChannel channel) {
@@ -121,7 +153,48 @@ void Station::FindNewPorts() {
 }
 
 bool Station::Arming() const {
-  return m_setup.rearm && m_stopsSeen == 0 && !m_end.refused && (!m_setup.units || m_units.size() < *m_setup.units);
+  return m_setup.rearm && m_stopsSeen == 0 && !m_end.refused && !m_recordFailed && !m_end.idleEnded &&
+         (!m_setup.units || m_units.size() - m_turnedAway < *m_setup.units);
+}
+
+bool Station::MayFlash(Unit& u, const std::string& asicIdHex, std::string& line) {
+  if (!u.sameUnit.empty() && asicIdHex == u.sameUnit) {
+    line = Format(texts::kSameUnitAgain, ShortAsicId(asicIdHex).c_str());
+  } else {
+    std::lock_guard lock(m_passedMutex);
+    const auto it = m_passed.find(asicIdHex);
+    if (m_setup.reflash || it == m_passed.end()) return true;
+    line = Format(texts::kPassedBefore, ShortAsicId(asicIdHex).c_str(), FormatUtcTime(it->second.at).c_str(),
+                  it->second.port.c_str());
+  }
+  u.turnedAway = true;
+  u.turnedAwayLine = line;
+  return false;
+}
+
+bool Station::RecordFileUsable() {
+  if (m_setup.recordPath.empty() || m_recordFailed) return !m_recordFailed;
+  std::string error;
+  if (CheckRecordTarget(m_setup.recordPath, error)) return true;
+  RecordFailed(error);
+  return false;
+}
+
+void Station::RecordFailed(const std::string& error) {
+  m_station.Problem(error);
+  m_end.recordsWritten = false;
+  if (!m_recordFailed) m_station.Problem(texts::kNoRecordNoRun);
+  m_recordFailed = true;
+}
+
+void Station::EndIfIdle() {
+  if (!m_setup.idleEnd || !Arming()) return;
+  if (Running()) m_lastHandset = Clock::now();
+  if (Clock::now() - m_lastHandset < *m_setup.idleEnd) return;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", std::chrono::duration<double>(*m_setup.idleEnd).count());
+  m_station.Problem(Format(texts::kNoHandsetFor, seconds));
+  m_end.idleEnded = true;
 }
 
 bool Station::Running() const {
@@ -155,6 +228,13 @@ Unit* Station::Prepare(size_t port) {
   unit->outcome.port = p.channel.port;
   unit->events = std::make_unique<QueuedRunEvents>(m_events, m_units.size());
   unit->run = std::make_unique<FlashRun>(*unit->events);
+  if (m_setup.rearm) {
+    unit->sameUnit = p.lastUnit;
+    Unit* u = unit.get();
+    unit->run->m_unitCheck = [this, u](const std::string& asicIdHex, std::string& line) {
+      return MayFlash(*u, asicIdHex, line);
+    };
+  }
   auto channel = std::make_unique<BorrowedTransport>(*p.channel.transport);
   unit->channel = channel.get();
   unit->run->m_link.m_device.SetTransport(std::move(channel));
@@ -194,6 +274,7 @@ void Station::Start(Unit& u) {
 }
 
 void Station::StartFixedPorts() {
+  if (!RecordFileUsable()) return;
   std::vector<Unit*> accepted;
   for (size_t i = 0; i < m_ports.size(); ++i) {
     Unit* u = Prepare(i);
@@ -214,6 +295,8 @@ void Station::Look(size_t index) {
     Show(index, PortState::Closed);
     return;
   }
+  if (look == PortLook::Absent) p.lastUnit.clear();
+  if (look == PortLook::Present) m_lastHandset = Clock::now();
   if (look == PortLook::Unusable) {
     // An unusable port says what to mend once, and again when that changes.
     if (p.shown != PortState::Unusable || p.shownProblem != p.watch->Problem()) Say(RefOf(index), p.watch->Problem());
@@ -221,7 +304,7 @@ void Station::Look(size_t index) {
   } else if (look == PortLook::Absent) {
     Show(index, PortState::Waiting);  // the flashed handset has gone
   }
-  if (!waiting) return;
+  if (!waiting || !RecordFileUsable()) return;
   if (Unit* u = Prepare(index)) Start(*u);
 }
 
@@ -239,7 +322,7 @@ bool Station::Apply(RunEvent& event, Unit& u) {
       m_runs.Progress(RefOf(u), event);
       break;
     case RunEvent::kOutcome:
-      o.succeeded = event.succeeded;
+      u.workerSucceeded = event.succeeded;
       o.endedAt = event.time;
       break;
     case RunEvent::kBox:
@@ -256,15 +339,13 @@ void Station::Handle(RunEvent& event) {
   if (Apply(event, *m_units[event.unit])) Ended(event.unit);
 }
 
-void Station::Record(const Unit& u) {
-  const HandsetOutcome& o = u.outcome;
+void Station::Record(Unit& u) {
+  HandsetOutcome& o = u.outcome;
   if (m_setup.recordPath.empty() || !o.started) return;
-  const RunEnding ending{OutcomeOf(*u.run, o.succeeded), o.lastLine, o.startedAt, o.endedAt, o.port};
+  const RunEnding ending{o.outcome, o.lastLine, o.startedAt, o.endedAt, o.port};
   std::string error;
-  if (!AppendRunRecord(m_setup.recordPath, MakeRunRecord(*u.run, ending, u.run->ImageSha256()), error)) {
-    m_station.Problem(error);
-    m_end.recordsWritten = false;
-  }
+  o.recorded = AppendRunRecord(m_setup.recordPath, MakeRunRecord(*u.run, ending, u.run->ImageSha256()), error);
+  if (!*o.recorded) RecordFailed(error);
 }
 
 void Station::Ended(size_t index) {
@@ -273,31 +354,49 @@ void Station::Ended(size_t index) {
   u.finished = true;
   // kFinished is the worker's last act: everything it wrote is ours to read.
   u.run->JoinWorker();
-  const RunOutcome outcome = OutcomeOf(*u.run, u.outcome.succeeded);
   Port& p = *m_ports[u.port];
   HandsetOutcome& o = u.outcome;
+  o.outcome = OutcomeOf(*u.run, u.workerSucceeded);
+  RunEndDescription why = DescribeEnd(*u.run, o.outcome);
+  o.stage = std::move(why.stage);
+  o.errorCode = why.errorCode;
+  o.reason = std::move(why.reason);
   if (o.endedAt < o.startedAt) o.endedAt = std::chrono::system_clock::now();
   o.asicIdHex = AsicIdHex(*u.run);
   o.port = PortOf(p.channel);
-  // The transfer as it ended, which the last look may have missed.
-  if (const QueuedRunEvents::Payload payload = u.events->PayloadSent(); payload.total != 0)
-    m_runs.Payload(RefOf(u), payload.sent, payload.total);
-  m_runs.Result(RefOf(u), o);
-  Record(u);
+  if (!u.turnedAway) {
+    // The transfer as it ended, which the last look may have missed.
+    if (const QueuedRunEvents::Payload payload = u.events->PayloadSent(); payload.total != 0)
+      m_runs.Payload(RefOf(u), payload.sent, payload.total);
+    // Durable before the run is told as ended: a result is never shown without its record.
+    Record(u);
+    m_runs.Result(RefOf(u), o);
+    p.ended = o.Succeeded() ? PortState::Passed : o.outcome == RunOutcome::Stopped ? PortState::Stopped : PortState::Failed;
+    if (!o.asicIdHex.empty()) p.lastUnit = o.asicIdHex;
+    if (o.Succeeded() && !o.asicIdHex.empty()) {
+      std::lock_guard lock(m_passedMutex);
+      m_passed[o.asicIdHex] = PassedUnit{o.endedAt, o.port};
+    }
+  } else {
+    ++m_turnedAway;
+    m_runs.TurnedAway(RefOf(u), u.turnedAwayLine);
+  }
   // The port has its channel back; the run and its link go.
   u.channel->Release();
   u.run.reset();
   p.run = kNoRun;
   p.watch->RunEnded();
-  Show(u.port, o.succeeded ? PortState::Passed : PortState::Failed);
-  if (!m_setup.rearm) return;
+  Show(u.port, p.ended);
+  if (!m_setup.rearm || u.turnedAway) return;
   RecordEntry entry;
   entry.started = o.startedAt;
-  entry.outcome = outcome;
+  entry.outcome = o.outcome;
   entry.elapsedSeconds = o.Seconds();
   m_tally.Add(entry);
   m_station.Tally(m_tally);
-  if (!o.succeeded && !p.interrupted) Say(RefOf(u.port), texts::kUnplugFailed);
+  if (p.interrupted) return;
+  if (o.outcome == RunOutcome::Failed) Say(RefOf(u.port), texts::kUnplugFailed);
+  if (o.outcome == RunOutcome::Stopped) Say(RefOf(u.port), texts::kUnplugStopped);
 }
 
 void Station::ReportPayloads() {
@@ -373,6 +472,7 @@ StationEnd Station::Run() {
   Clock::time_point nextFind = Clock::now();
   for (;;) {
     ActOnStops();
+    EndIfIdle();
     if (!Arming() && !Running()) break;
     if (Arming() && Clock::now() >= nextFind) {
       FindNewPorts();
@@ -390,7 +490,8 @@ StationEnd Station::Run() {
   }
   m_station.RunsEnded();
   const std::vector<HandsetOutcome> unopened = ShowUnopened();
-  for (const auto& u : m_units) m_end.outcomes.push_back(u->outcome);
+  for (const auto& u : m_units)
+    if (!u->turnedAway) m_end.outcomes.push_back(u->outcome);
   m_end.outcomes.insert(m_end.outcomes.end(), unopened.begin(), unopened.end());
   m_station.Summary(m_end.outcomes);
   for (auto& p : m_ports) m_end.channels.push_back(std::move(p->channel));
@@ -402,7 +503,7 @@ StationEnd Station::Run() {
 bool StationEnd::AllPassed() const {
   if (refused || !recordsWritten) return false;
   for (const HandsetOutcome& o : outcomes)
-    if (!o.succeeded) return false;
+    if (!o.Succeeded()) return false;
   return true;
 }
 

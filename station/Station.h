@@ -8,9 +8,13 @@
 // handset). A watching session (`rearm`) instead looks at its idle ports and
 // starts a run for every handset that appears; a port whose run has ended
 // waits until its handset is unplugged, so that a handset left there is
-// flashed once only. The first stop request stops the runs (a watching
+// flashed once only; a unit is known by its ASIC ID, so that one which passed
+// is not flashed again in the session, and a handset swapped faster than the
+// looks is still a new one. The first stop request stops the runs (a watching
 // session: starts no new run and lets those going on end); the second stops
-// them and ends their pending reads. Each run's record is written as it ends.
+// them and ends their pending reads. Each run's record is written as it ends,
+// before its result is reported; once a record cannot be written (or the
+// record file cannot be used) no further run starts.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -35,6 +39,12 @@ struct StationSetup {
   ChosenPorts ports;
   bool rearm = false;
   std::optional<uint64_t> units;  // a watching session ends once this many runs have ended
+  // A watching session ends once no handset has been there, and no run gone
+  // on, for this long. None: it watches until stopped.
+  std::optional<std::chrono::milliseconds> idleEnd;
+  // A watching session turns a unit away that passed in the session (known by
+  // its ASIC ID) unless this is set.
+  bool reflash = false;
   std::string recordPath;         // empty: no records
   // How often the operator has asked to stop so far (Ctrl-C, Stop station);
   // asked on the session's thread about every 50 ms. Null: never.
@@ -44,7 +54,8 @@ struct StationSetup {
 struct StationEnd {
   bool refused = false;               // Start refused the image or configuration
   bool configurationRefused = false;  // ... and it was the configuration
-  bool recordsWritten = true;
+  bool recordsWritten = true;  // every record asked for was written and the record file stayed usable
+  bool idleEnded = false;      // the watch ended because no handset came for idleEnd
   int stopRequests = 0;                  // as seen by the session
   std::vector<HandsetOutcome> outcomes;  // every run in the order they started, then the unopened
   std::vector<HandsetChannel> channels;  // the ports, given back (a virtual handset's blocks)

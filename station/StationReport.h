@@ -18,6 +18,7 @@ enum class PortState {
   Flashing,
   Passed,    // the handset that passed is still plugged in
   Failed,    // the handset that failed is still plugged in
+  Stopped,   // the handset whose run the operator stopped is still plugged in
   Unusable,  // no access, busy, no ids configured
   Closed,    // the port's channel was interrupted: it is watched no more
 };
@@ -32,7 +33,7 @@ class IStationReport {
   virtual void PortLine(const PortRef& /*port*/, const RunEvent& /*event*/) {}
   // What went wrong outside any run: the image or configuration that Start
   // refused before any port was watched, a record that could not be written,
-  // ports that could not be listed.
+  // ports that could not be listed, the end of a session's wait for handsets.
   virtual void Problem(const std::string& /*text*/) {}
   // The operator asked to stop; with `endingReads` (the second request) every
   // pending read of the runs is ended too.

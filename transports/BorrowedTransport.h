@@ -33,6 +33,7 @@ class BorrowedTransport : public ITransport {
   }
   bool LastReadTimedOut() const override { return !m_released.load() && m_inner.LastReadTimedOut(); }
   std::string OpenProblem() const override { return m_released.load() ? std::string() : m_inner.OpenProblem(); }
+  uint64_t Attachment() const override { return m_released.load() ? 0 : m_inner.Attachment(); }
 
  private:
   ITransport& m_inner;

@@ -2,10 +2,12 @@
 
 namespace morvak {
 
-PortLook LookAtPort(ITransport& transport, std::string* problem) {
+PortLook LookAtPort(ITransport& transport, std::string* problem, uint64_t* attachment) {
   const uint32_t result = transport.Open();
   if (problem != nullptr) problem->clear();
+  if (attachment != nullptr) *attachment = 0;
   if (result == OPEN_CONNECTED) {
+    if (attachment != nullptr) *attachment = transport.Attachment();
     transport.Close();
     return PortLook::Present;
   }
@@ -18,9 +20,12 @@ PortLook LookAtPort(ITransport& transport, std::string* problem) {
 }
 
 bool PortWatch::HandsetWaiting() {
-  m_last = LookAtPort(m_transport, &m_problem);
+  m_last = LookAtPort(m_transport, &m_problem, &m_attachment);
   if (m_last == PortLook::Absent) m_flashedStillThere = false;
-  return m_last == PortLook::Present && !m_flashedStillThere;
+  if (m_last != PortLook::Present) return false;
+  const bool swapped = m_attachment != 0 && m_flashedAttachment != 0 && m_attachment != m_flashedAttachment;
+  if (swapped) m_flashedStillThere = false;
+  return !m_flashedStillThere;
 }
 
 }  // namespace morvak

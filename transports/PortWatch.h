@@ -22,11 +22,15 @@ enum class PortLook {
 
 // Looks at the port once; `problem`, when given, receives what the operator
 // can mend when the look is Unusable (ITransport::OpenProblem), else "".
-PortLook LookAtPort(ITransport& transport, std::string* problem = nullptr);
+// `attachment`, when given, receives the handset's ITransport::Attachment
+// when it is Present, else 0.
+PortLook LookAtPort(ITransport& transport, std::string* problem = nullptr, uint64_t* attachment = nullptr);
 
 // The arrivals at one port. A handset that has had its run stays there until
 // it is unplugged, so it is not taken for the next one: after RunEnded a
-// handset counts as waiting only once the port has been seen empty.
+// handset counts as waiting only once the port has been seen empty, or when
+// its channel tells that another one has been plugged in since (a swap
+// faster than the looks).
 class PortWatch {
  public:
   explicit PortWatch(ITransport& transport) : m_transport(transport) {}
@@ -35,7 +39,10 @@ class PortWatch {
   // A handset present at the first look counts as waiting.
   bool HandsetWaiting();
   // The handset there now has had its run (whatever its result).
-  void RunEnded() { m_flashedStillThere = true; }
+  void RunEnded() {
+    m_flashedStillThere = true;
+    m_flashedAttachment = m_attachment;
+  }
 
   PortLook LastLook() const { return m_last; }
   // What the operator can mend when the last look was Unusable.
@@ -46,6 +53,8 @@ class PortWatch {
   PortLook m_last = PortLook::Absent;
   std::string m_problem;
   bool m_flashedStillThere = false;
+  uint64_t m_attachment = 0;          // of the handset seen at the last look
+  uint64_t m_flashedAttachment = 0;   // of the one that had the last run
 };
 
 }  // namespace morvak

@@ -188,6 +188,8 @@ uint32_t LibusbTransport::OpenDevice(libusb_device* device, uint16_t vendorId, u
   m_handle = handle;
   m_packetSize = ReadPacketSize(device);
   m_openedPort = PortPathOf(device);
+  // A device gets a new address each time it is plugged in or re-enumerates.
+  m_attachment = (uint64_t{libusb_get_bus_number(device)} << 8) | libusb_get_device_address(device);
   return OPEN_CONNECTED;
 }
 

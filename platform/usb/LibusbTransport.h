@@ -61,6 +61,7 @@ class LibusbTransport : public ITransport {
   void SetReplyTimeout(std::chrono::milliseconds timeout) override { m_replyTimeout = timeout; }
   bool LastReadTimedOut() const override { return m_readTimedOut; }
   std::string OpenProblem() const override { return m_problem; }
+  uint64_t Attachment() const override { return m_attachment; }
   // The port path of the device the last successful Open opened; kept after
   // Close, empty before any. Read it from the thread that opens.
   const std::string& OpenedPortPath() const { return m_openedPort; }
@@ -91,6 +92,7 @@ class LibusbTransport : public ITransport {
   std::chrono::milliseconds m_replyTimeout{0};
   bool m_readTimedOut = false;
   std::string m_openedPort;
+  uint64_t m_attachment = 0;  // bus and address of the device opened last
 
   libusb_context* m_context = nullptr;
   UsbDeviceMatch m_watched;   // the ids the arrival watch is for
