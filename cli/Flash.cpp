@@ -1,5 +1,6 @@
 #include "Flash.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "BlockSummary.h"
 #include "CliTexts.h"
+#include "GuardedOutput.h"
 #include "Interrupt.h"
 #include "JsonOutput.h"
 #include "ModuleDirectory.h"
@@ -91,6 +93,9 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   setup.recordPath = !options.record.empty() ? options.record : ConfiguredRecordFile(directory);
   setup.stopRequests = StopRequests;
 
+  // A reader that went away ends the session as a hang-up would, every record written.
+  GuardedOutput guarded(out, [] { EndSession(SIGPIPE); });
+  out = guarded.Stream();
   std::unique_ptr<ProgressBar> bar;
   std::unique_ptr<IRunReport> runs;
   IStationReport* station = nullptr;
@@ -109,12 +114,12 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   const StationEnd end = RunStationSession(std::move(setup), *runs, *station);
   if (end.configurationRefused) return clitexts::kExitConfiguration;
 
-  // A watching session ends at Ctrl-C: its status is its units' results.
-  if (options.watch) return end.AllPassed() ? clitexts::kExitSucceeded : clitexts::kExitFailed;
-  bool allWell = end.AllPassed() && !end.outcomes.empty();
-  if (!options.recordBlocks.empty()) allWell = WriteBlockRecords(options.recordBlocks, end, several, err) && allWell;
-  if (allWell) return clitexts::kExitSucceeded;
-  return StopRequests() > 0 ? clitexts::kExitInterrupted : clitexts::kExitFailed;
+  // A watching session may end with no run at all: its status is its units' results.
+  bool allWell = end.AllPassed() && (options.watch || !end.outcomes.empty());
+  if (!options.watch && !options.recordBlocks.empty())
+    allWell = WriteBlockRecords(options.recordBlocks, end, several, err) && allWell;
+  if (const int signal = EndingSignal(); signal != 0) return clitexts::kExitOnSignal + signal;
+  return allWell ? clitexts::kExitSucceeded : clitexts::kExitFailed;
 }
 
 }  // namespace morvak::cli
