@@ -7,5 +7,9 @@ namespace morvak {
 inline constexpr int kAppExitSucceeded = 0;
 // The command line, or the virtual handset it asks for, cannot be used.
 inline constexpr int kAppExitUsage = 2;
+// Ended by a signal, once the runs have ended and been recorded: 128 + the
+// signal, as a shell reports a program the signal killed: 143 SIGTERM,
+// 129 SIGHUP, 130 SIGINT.
+inline constexpr int kAppExitOnSignal = 128;
 
 }  // namespace morvak

@@ -1,5 +1,6 @@
 #include "FlashToolApp.h"
 
+#include <QDialog>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "AppOptions.h"
 #include "AppResources.h"
 #include "ApplicationLook.h"
+#include "EndingSignals.h"
 #include "FlashToolDlg.h"
 #include "FlashToolDlgTemplate.h"
 #include "ModuleDirectory.h"
@@ -34,6 +36,23 @@ bool UsageError(const std::string& error, int& exitCode) {
   std::fprintf(stderr, "morvak: %s (see morvak --help)\n", error.c_str());
   exitCode = kAppExitUsage;
   return false;
+}
+
+// A box open over `window` (a question, a file choice) is answered as Esc
+// answers it, so that the window can close.
+void DismissBoxesOver(const QWidget& window) {
+  for (int depth = 0; depth < 8; ++depth) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == &window) return;
+    if (auto* box = qobject_cast<QDialog*>(modal))
+      box->reject();
+    else
+      modal->close();
+  }
+}
+
+int SignalExitStatus(const EndingSignals& endings, int otherwise) {
+  return endings.Received() != 0 ? kAppExitOnSignal + endings.Received() : otherwise;
 }
 
 }  // namespace
@@ -80,8 +99,15 @@ bool CFlashToolApp::InitInstance() {
     dialog.Create();
     dialog.ChooseImageFromCommandLine(*options->image);
   }
+  // A signal stops the run and ends its pending read, as closing does, and
+  // closes without asking; the run is recorded as the window closes.
+  const EndingSignals endings([&dialog](int) {
+    DismissBoxesOver(dialog);
+    dialog.EndDialog(IDCANCEL);
+  });
   // The dialog's result does not matter: every way of closing ends the program.
   dialog.DoModal();
+  m_exitCode = SignalExitStatus(endings, m_exitCode);
   return false;
 }
 
@@ -93,8 +119,12 @@ bool CFlashToolApp::RunStationWindow(const AppOptions& options) {
   StationWindow window(station);
   window.setWindowIcon(LoadAppIcon());
   if (options.image) window.ChooseImage(*options.image);
+  const EndingSignals endings([&window](int) {
+    DismissBoxesOver(window);
+    window.EndStationAndClose();
+  });
   window.show();
-  m_exitCode = m_app->exec();
+  m_exitCode = SignalExitStatus(endings, m_app->exec());
   return false;
 }
 

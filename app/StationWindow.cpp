@@ -265,6 +265,11 @@ void StationWindow::StopStation() {
   }
 }
 
+void StationWindow::EndStationAndClose() {
+  EndStation();
+  close();
+}
+
 void StationWindow::EndStation() {
   if (!m_thread.joinable()) return;
   m_stopRequests.store(2);

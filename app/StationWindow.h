@@ -45,6 +45,9 @@ class StationWindow : public QWidget {
   void StartStation();
   // The first press stops arming and lets the runs end; the second ends them.
   void StopStation();
+  // Ends the station as the second press does, waits until every run has
+  // ended and been recorded, and closes without asking.
+  void EndStationAndClose();
 
   bool StationRunning() const { return m_thread.joinable(); }
   std::string ImagePath() const { return m_imagePath; }

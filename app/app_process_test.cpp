@@ -1,7 +1,9 @@
 // The program itself: help and the version are answered before any window,
 // and so without a display; bad usage with status 2; an IMAGE on the command
-// line is the window's choice.
+// line is the window's choice; SIGTERM, SIGHUP and SIGINT end either window
+// with their own status.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,10 @@
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <chrono>
 #include <fstream>
+#include <string>
+#include <thread>
 
 #include "Version.h"
 
@@ -96,6 +101,50 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"ToolkitOptionThenBadUsage", {QStringLiteral("-reverse"), QStringLiteral("--virtual")}, false, 2,
                    "", "morvak: Unknown option 'virtual'." + kSeeHelp}),
     [](const ::testing::TestParamInfo<CommandRow>& row) { return std::string(row.param.name); });
+
+// Whether process `pid` has its handler for `signal` in place yet.
+bool Catches(qint64 pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigCgt:", 0) == 0) return ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1u) != 0;
+  return false;
+}
+
+struct SignalRow {
+  const char* name;
+  QStringList args;
+  int signal;
+  int exitCode;
+};
+
+class MorvakSignal : public ::testing::TestWithParam<SignalRow> {};
+
+TEST_P(MorvakSignal, EndsTheWindowWithTheSignalsStatus) {
+  const SignalRow& row = GetParam();
+  QTemporaryDir dir;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess process;
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(MORVAK_EXE), row.args);
+  ASSERT_TRUE(process.waitForStarted(5000));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!Catches(process.processId(), row.signal) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), row.signal), 0);
+  ASSERT_TRUE(process.waitForFinished(10000)) << "the window stays open";
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "killed by the signal";
+  EXPECT_EQ(process.exitCode(), row.exitCode) << process.readAllStandardError().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MorvakSignal,
+    ::testing::Values(
+        SignalRow{"StationTerminated", {QStringLiteral("--station"), QStringLiteral("--virtual-handset")}, SIGTERM, 143},
+        SignalRow{"StationHungUp", {QStringLiteral("--station"), QStringLiteral("--virtual-handset")}, SIGHUP, 129},
+        SignalRow{"MainWindowInterrupted", {QStringLiteral("--virtual-handset")}, SIGINT, 130}),
+    [](const ::testing::TestParamInfo<SignalRow>& row) { return std::string(row.param.name); });
 
 // The documentation's picture: the program runs the remembered image on the
 // virtual handset, saves its window once the run has ended, and closes.

@@ -1,6 +1,9 @@
 // The station window on virtual benches: each unit's tile goes through its
 // states and the tally counts it, Stop ends the station, closing during a
-// run asks first, and an image Start refuses is said without a run.
+// run asks first (a signal does not: it ends the runs, records them and
+// closes), and an image Start refuses is said without a run.
+#include <signal.h>
+
 #include <QMessageBox>
 #include <QProgressBar>
 #include <cstring>
@@ -8,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "EndingSignals.h"
 #include "Format.h"
 #include "ImagePathSetting.h"
 #include "RunTexts.h"
@@ -120,6 +124,23 @@ TEST_F(StationWindowTest, ClosingDuringARunAsksAndYesEndsTheRunAtOnce) {
   window->close();
   EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(2));
   EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->StationRunning());
+  const std::vector<std::string> records = Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].find("\"result\":\"stopped\""), std::string::npos) << records[0];
+}
+
+TEST_F(StationWindowTest, ASignalEndsTheRunRecordsItAndClosesWithoutAsking) {
+  Open("hang=run");  // the programmer never reports: the run waits in a read
+  window->ChooseImage(Image());
+  window->StartStation();
+  ASSERT_TRUE(WaitUntil([&] { return Flashing(); }, 10000));
+  QuestionAnswers no(QMessageBox::No);
+  const EndingSignals endings([this](int) { window->EndStationAndClose(); });
+  ASSERT_EQ(raise(SIGTERM), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !window->isVisible(); }, 5000));
+  EXPECT_TRUE(no.asked.empty());
+  EXPECT_EQ(endings.Received(), SIGTERM);
   EXPECT_FALSE(window->StationRunning());
   const std::vector<std::string> records = Records();
   ASSERT_EQ(records.size(), 1u);

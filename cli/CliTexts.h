@@ -31,7 +31,10 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitRecords = 74;        // EX_IOERR: a run record could not be written
 inline constexpr int kExitConfiguration = 78;  // EX_CONFIG
-inline constexpr int kExitInterrupted = 130;   // 128 + SIGINT
+// A session ended by a signal: 128 + the signal, as a shell reports a program
+// the signal killed: 129 SIGHUP, 130 SIGINT (Ctrl-C), 131 SIGQUIT, 143 SIGTERM,
+// and 141 (SIGPIPE) when the output could no longer be written.
+inline constexpr int kExitOnSignal = 128;
 
 }  // namespace morvak::cli::clitexts
 

@@ -119,7 +119,10 @@ constexpr std::string_view kEnd =
     "prefixed with its handset's port, and a summary table ends the output.\n"
     "Ctrl-C acts as \"Stop flashing\" (the run ends at its next write); a second\n"
     "Ctrl-C also ends every read that waits for a handset's answer, so that every\n"
-    "run ends with its lines, its record and the summary; a third quits at once.\n"
+    "run ends with its lines, its record and the summary; a third quits at once\n"
+    "when it comes 2 s or more after the second. SIGTERM, SIGHUP and SIGQUIT act\n"
+    "as the second Ctrl-C; so does an output that can no longer be written\n"
+    "(a reader that went away), and nothing more is written to it.\n"
     "The configuration is file/LURRA.ini beside the program; real handsets are\n"
     "found by [LURRA_USB] VendorId and ProductId, hexadecimal USB ids such as\n"
     "0x1234 (and Port, for one port only).\n"
@@ -127,8 +130,10 @@ constexpr std::string_view kEnd =
 
 constexpr std::string_view kExitStatus =
     "exit status: 0 the run succeeded (every run, with several handsets; with\n"
-    "--watch, no run failed, Ctrl-C included), 1 it failed, 2 bad usage, 78 the\n"
-    "configuration is refused or names no handset, 130 ended by Ctrl-C.\n";
+    "--watch, no run failed), 1 it failed, 2 bad usage, 78 the configuration is\n"
+    "refused or names no handset; ended by a signal, once every run has ended and\n"
+    "been recorded: 130 Ctrl-C, 143 SIGTERM, 129 SIGHUP, 131 SIGQUIT, 141 the\n"
+    "output could no longer be written.\n";
 
 constexpr std::string_view kRecordsExitStatus =
     "exit status of records: 0 the file was read, 1 it cannot be read, 2 bad usage.\n";

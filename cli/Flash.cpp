@@ -1,5 +1,6 @@
 #include "Flash.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "BlockSummary.h"
 #include "CliTexts.h"
+#include "GuardedOutput.h"
 #include "Interrupt.h"
 #include "JsonOutput.h"
 #include "ModuleDirectory.h"
@@ -93,6 +95,9 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   setup.recordPath = !options.record.empty() ? options.record : ConfiguredRecordFile(directory);
   setup.stopRequests = StopRequests;
 
+  // A reader that went away ends the session as a hang-up would, every record written.
+  GuardedOutput guarded(out, [] { EndSession(SIGPIPE); });
+  out = guarded.Stream();
   std::unique_ptr<ProgressBar> bar;
   std::unique_ptr<IRunReport> runs;
   IStationReport* station = nullptr;
@@ -110,17 +115,16 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   InstallInterruptHandler();
   const StationEnd end = RunStationSession(std::move(setup), *runs, *station);
   if (end.configurationRefused) return clitexts::kExitConfiguration;
+  // A run without its record is told before how the session ended.
   if (!end.recordsWritten) return clitexts::kExitRecords;
 
-  // A watching session ends at Ctrl-C: its status is its units' results. One
-  // whose wait ran out before any handset came has flashed nothing.
-  if (options.watch)
-    return end.AllPassed() && !(end.idleEnded && end.outcomes.empty()) ? clitexts::kExitSucceeded
-                                                                       : clitexts::kExitFailed;
-  bool allWell = end.AllPassed() && !end.outcomes.empty();
-  if (!options.recordBlocks.empty()) allWell = WriteBlockRecords(options.recordBlocks, end, several, err) && allWell;
-  if (allWell) return clitexts::kExitSucceeded;
-  return StopRequests() > 0 ? clitexts::kExitInterrupted : clitexts::kExitFailed;
+  // A watching session may end with no run at all: its status is its units'
+  // results, but one whose wait ran out before any handset came flashed nothing.
+  bool allWell = end.AllPassed() && (options.watch ? !(end.idleEnded && end.outcomes.empty()) : !end.outcomes.empty());
+  if (!options.watch && !options.recordBlocks.empty())
+    allWell = WriteBlockRecords(options.recordBlocks, end, several, err) && allWell;
+  if (const int signal = EndingSignal(); signal != 0) return clitexts::kExitOnSignal + signal;
+  return allWell ? clitexts::kExitSucceeded : clitexts::kExitFailed;
 }
 
 }  // namespace morvak::cli

@@ -2,7 +2,10 @@
 // SIGINTs: the first acts as "Stop flashing" (the run ends at its next write,
 // a pending read goes on), the second ends every pending read, so that every
 // run ends with its lines and records, and the program with status 130.
+// SIGTERM, SIGHUP, SIGQUIT and an output nobody reads any more end a station
+// the same way, each with its own status.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -24,13 +27,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// morvak-cli as a child process, its stdout and stderr in one pipe, stdin
-// empty, its virtual handsets writing at once.
+// morvak-cli as a child process, its stdout and stderr in one pipe (of
+// `pipeBytes`, or the system's size), stdin empty, its virtual handsets
+// writing at once.
 class CliProcess {
  public:
-  explicit CliProcess(const std::vector<std::string>& args) {
+  explicit CliProcess(const std::vector<std::string>& args, int pipeBytes = 0) {
     int fds[2];
     if (pipe(fds) != 0) return;
+    if (pipeBytes > 0) fcntl(fds[1], F_SETPIPE_SZ, pipeBytes);
     m_pid = fork();
     if (m_pid == 0) {
       dup2(fds[1], STDOUT_FILENO);
@@ -69,7 +74,13 @@ class CliProcess {
   CliProcess& operator=(const CliProcess&) = delete;
 
   bool Started() const { return m_pid > 0 && m_out >= 0; }
-  void Interrupt() const { kill(m_pid, SIGINT); }
+  void Interrupt() const { Send(SIGINT); }
+  void Send(int signal) const { kill(m_pid, signal); }
+  // The reader goes away: every later write of the program's fails.
+  void CloseOutput() {
+    close(m_out);
+    m_out = -1;
+  }
   const std::string& Output() const { return m_output; }
 
   // Reads what the program printed until `text` has appeared; false after `limit`.
@@ -80,9 +91,10 @@ class CliProcess {
     }
     return true;
   }
-  // Waits for the program to end; its exit status, or -1 when it has not
-  // ended within `limit` (or ended by a signal).
-  int WaitExit(milliseconds limit) {
+  // Waits for the program to end, reading its output unless `read` is
+  // false; its exit status, or -1 when it has not ended within `limit` (or
+  // ended by a signal).
+  int WaitExit(milliseconds limit, bool read = true) {
     const Clock::time_point deadline = Clock::now() + limit;
     for (;;) {
       int status = 0;
@@ -94,7 +106,10 @@ class CliProcess {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       }
       if (Clock::now() >= deadline) return -1;
-      Pump(std::min(deadline, Clock::now() + milliseconds(5)));
+      if (read && m_out >= 0)
+        Pump(std::min(deadline, Clock::now() + milliseconds(5)));
+      else
+        std::this_thread::sleep_for(milliseconds(5));
     }
   }
   bool Alive() {
@@ -107,6 +122,7 @@ class CliProcess {
  private:
   // Takes what is there to read by `deadline`; false at the end of the output.
   bool Pump(Clock::time_point deadline) {
+    if (m_out < 0) return false;
     const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
     pollfd fd{m_out, POLLIN, 0};
     const int ready = poll(&fd, 1, static_cast<int>(left > 0 ? left : 0));
@@ -214,5 +230,74 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"DuringTheTransfer", "speed=1", "Downloading the out file:", 600,
                                "Download the file to device failed:", "Error: couldn't write USB data"}),
     [](const ::testing::TestParamInfo<StopCase>& p) { return std::string(p.param.name); });
+
+// A station with a run going on, ended from outside: every run that started
+// ends with its record, the summary is written (where it can be read), and
+// the status says what ended it. Port 2's handset writes at 1 MB/s, so that
+// its run is mid-transfer when the station is ended.
+struct EndCase {
+  const char* name;
+  std::vector<int> signals;  // sent 20 ms apart; none: the reader goes away
+  int status;
+};
+
+class StationEndTest : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(StationEndTest, EveryRunThatStartedIsRecorded) {
+  const EndCase& c = GetParam();
+  const morvak::clitest::Scratch scratch;
+  const std::string records = scratch.Path("records.jsonl");
+  CliProcess cli({"flash", "--watch", "--record", records, "--virtual-handset=count=2,cycle=200,2:speed=1",
+                  MORVAK_DEMO_IMG});
+  ASSERT_TRUE(cli.Started());
+  ASSERT_TRUE(cli.WaitFor("[virtual-2] Downloading the out file:", milliseconds(10000))) << cli.Output();
+  if (c.signals.empty()) cli.CloseOutput();
+  for (const int signal : c.signals) {
+    cli.Send(signal);
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  ASSERT_EQ(cli.WaitExit(milliseconds(5000)), c.status) << cli.Output();
+
+  const std::vector<std::string> lines = morvak::clitest::SplitLines(morvak::clitest::ReadText(records));
+  size_t slowPort = 0;
+  for (const std::string& line : lines) slowPort += line.find("\"port\":\"virtual-2\"") != std::string::npos ? 1u : 0u;
+  EXPECT_EQ(slowPort, 1u) << "the run cut short is recorded";
+  if (c.signals.empty()) return;  // nothing more could be read
+  size_t results = 0;
+  for (const std::string& line : morvak::clitest::SplitLines(cli.Output()))
+    results +=
+        line.find("] passed: ASIC ID ") != std::string::npos || line.find("] FAILED: ASIC ID ") != std::string::npos
+            ? 1u
+            : 0u;
+  EXPECT_EQ(results, lines.size()) << cli.Output();
+  EXPECT_EQ(LastLine(cli.Output()).rfind(std::to_string(lines.size()) + " handsets: ", 0), 0u) << cli.Output();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, StationEndTest,
+    ::testing::Values(EndCase{"Terminated", {SIGTERM}, 143}, EndCase{"HungUp", {SIGHUP}, 129},
+                      EndCase{"Quit", {SIGQUIT}, 131},
+                      // The third press comes too soon to quit at once: it is the same hurry.
+                      EndCase{"CtrlCThreeTimesInHaste", {SIGINT, SIGINT, SIGINT}, 130},
+                      EndCase{"OutputClosed", {}, 141}),
+    [](const ::testing::TestParamInfo<EndCase>& p) { return std::string(p.param.name); });
+
+// A station stuck in a write to an output nobody reads cannot end its runs:
+// a third Ctrl-C quits at once, but only 2 s or more after the second.
+TEST(StuckStationTest, ALateThirdCtrlCQuitsAtOnce) {
+  CliProcess cli({"flash", "--watch", "--json", "--virtual-handset=count=2,cycle=100", MORVAK_DEMO_IMG}, 4096);
+  ASSERT_TRUE(cli.Started());
+  ASSERT_TRUE(cli.WaitFor("\"event\":\"status\"", milliseconds(10000))) << cli.Output();
+  std::this_thread::sleep_for(milliseconds(1000));  // the pipe fills
+  for (int press = 0; press < 3; ++press) {
+    cli.Interrupt();
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  EXPECT_EQ(cli.WaitExit(milliseconds(2000), false), -1) << "a third press within 2 s is ignored";
+  const Clock::time_point late = Clock::now();
+  cli.Interrupt();
+  EXPECT_EQ(cli.WaitExit(milliseconds(1000), false), 130);
+  EXPECT_LT(Clock::now() - late, milliseconds(500));
+}
 
 }  // namespace

@@ -89,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
         WatchCase{"ThirdUnitOfPortTwoFails", "--units 8 --virtual-handset=count=2,cycle=150,2:error=5@2@3", "KILL",
                   "60", 1, 8, "virtual-2", 3},
         // Without cycle= the handsets stay: each is flashed once, and the
-        // station waits until Ctrl-C, then ends with no run failed.
-        WatchCase{"HandsetLeftPluggedInIsFlashedOnce", "--virtual-handset=count=2", "INT", "2", 0, 2, "", 0},
+        // station waits until Ctrl-C, then ends with no run failed and Ctrl-C's status.
+        WatchCase{"HandsetLeftPluggedInIsFlashedOnce", "--virtual-handset=count=2", "INT", "2", 130, 2, "", 0},
         WatchCase{"NoUnitsIsBadUsage", "--units=0 --virtual-handset", "KILL", "60", 2, 0, "", 0}),
     [](const ::testing::TestParamInfo<WatchCase>& param) { return std::string(param.param.name); });
 
