@@ -23,7 +23,7 @@ inline constexpr const char* kStoppingOne =
 inline constexpr const char* kStoppingStation =
     "Stopping: no new run starts; the runs going on end as they will (Ctrl-C again stops them).\n";
 inline constexpr const char* kEndingReads =
-    "Ending every run now; records and the summary follow (Ctrl-C a third time quits at once).\n";
+    "Ending every run now; records and the summary follow (Ctrl-C again, 2 s or more from now, quits at once).\n";
 
 // Exit statuses of morvak-cli.
 inline constexpr int kExitSucceeded = 0;

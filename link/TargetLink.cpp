@@ -26,11 +26,19 @@ void CTargetLink::PostStatus(const std::string& text) {
   if (m_pOwner) m_pOwner->OnStatusLine(text);
 }
 
+int CTargetLink::Fail(LinkFault fault) {
+  m_fault = fault;
+  return 0;
+}
+
 int CTargetLink::BootTarget(const uint8_t* loader, uint32_t length, uint8_t asicId[ASIC_ID_SIZE]) {
+  m_programmerError.reset();
+  m_bootStep = BootStep::Loader;
   if (length == 0) {
     PostStatus(texts::kBootFileSize);
-    return 0;
+    return Fail(LinkFault::None);  // no exchange failed: the loader is empty
   }
+  m_bootStep = BootStep::Waiting;
   PostStatus(texts::kWaitingForDevice);
   std::string lastProblem;
   const auto waitStarted = std::chrono::steady_clock::now();
@@ -39,13 +47,13 @@ int CTargetLink::BootTarget(const uint8_t* loader, uint32_t length, uint8_t asic
     if (m_device.Open() == OPEN_CONNECTED) break;
     if (m_bCancelWait.load() != 0) {
       m_bCancelWait.store(0);
-      return 0;
+      return Fail(LinkFault::Stopped);
     }
     if (m_waitTimeout.count() > 0 && started - waitStarted >= m_waitTimeout) {
       char line[128];
       std::snprintf(line, sizeof line, texts::kNoHandsetWithinFormat, SecondsText(m_waitTimeout).c_str());
       PostStatus(line);
-      return 0;
+      return Fail(LinkFault::NoHandset);
     }
     // A problem the operator can mend (no ids, no permission) is said once per
     // wait, and again only when it changes.
@@ -60,29 +68,31 @@ int CTargetLink::BootTarget(const uint8_t* loader, uint32_t length, uint8_t asic
   }
   PostStatus(texts::kLoadingBootCode);
 
+  m_bootStep = BootStep::AsicId;
   uint8_t id[ASIC_ID_SIZE];
   if (m_device.Read(id, ASIC_ID_SIZE) != READ_DONE) {
     PostStatus(texts::kAsicIdFailed);
-    return 0;
+    return Fail(m_device.LastFault());
   }
+  m_bootStep = BootStep::Loader;
   if (m_device.Write(BOOT_FLASH_COMMAND, sizeof BOOT_FLASH_COMMAND) != WRITE_DONE) {
     PostStatus(texts::kFlashCommandFailed);
-    return 0;
+    return Fail(m_device.LastFault());
   }
   uint8_t size[4];
   StoreLE32(size, length);
   if (m_device.Write(size, sizeof size) != WRITE_DONE) {
     PostStatus(texts::kSizeCommandFailed);
-    return 0;
+    return Fail(m_device.LastFault());
   }
   if (m_device.Write(loader, length) != WRITE_DONE) {
     PostStatus(texts::kBootCodeSendFailed);
-    return 0;
+    return Fail(m_device.LastFault());
   }
   if (m_device.ProbeLoader() == 0) {
     PostStatus(m_device.m_szLastError);
     PostStatus(texts::kBootCodeNotRunning);
-    return 0;
+    return Fail(m_device.LastFault());
   }
   std::memcpy(asicId, id, ASIC_ID_SIZE);
   return 1;
@@ -92,7 +102,7 @@ int CTargetLink::Download(const uint8_t* data, uint32_t address, uint32_t length
                           int checksumFlag) {
   if (m_device.SendBlock(address, length, data, kind, checksumFlag) == 0) {
     PostStatus(m_device.m_szLastError);
-    return 0;
+    return Fail(m_device.LastFault());
   }
   return 1;
 }
@@ -101,7 +111,7 @@ int CTargetLink::SetRamType() {
   PostStatus(texts::kSettingRamType);
   if (m_device.SetRamType() == 0) {
     PostStatus(texts::kRamTypeFailed);
-    return 0;
+    return Fail(m_device.LastFault());
   }
   return 1;
 }
@@ -109,13 +119,13 @@ int CTargetLink::SetRamType() {
 int CTargetLink::RunProgram() {
   if (m_device.RunProgram() == 0) {
     PostStatus(texts::kRunFailed);
-    return 0;
+    return Fail(m_device.LastFault());
   }
   return 1;
 }
 
 int CTargetLink::SendConfig(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-  return m_device.SendConfig(a, b, c, d) != 0 ? 1 : 0;
+  return m_device.SendConfig(a, b, c, d) != 0 ? 1 : Fail(m_device.LastFault());
 }
 
 uint32_t CTargetLink::EndTransfer() { return m_device.EndTransfer(); }
@@ -136,7 +146,7 @@ int CTargetLink::WaitReport() {
   for (;;) {
     if (m_device.Read(bytes, FRAME_SIZE) != READ_DONE) {
       PostStatus(texts::kReadUsbFailed);
-      return 0;
+      return Fail(m_device.LastFault());
     }
     const Frame frame = UnpackFrame(bytes);
     if (frame.magic == DATA_MAGIC) {
@@ -148,7 +158,7 @@ int CTargetLink::WaitReport() {
       const uint32_t kept = frame.param2 < REPORT_TEXT_BUFFER - 1 ? frame.param2 : REPORT_TEXT_BUFFER - 1;
       if (m_device.Read(reinterpret_cast<uint8_t*>(text), kept) != READ_DONE || !Skip(frame.param2 - kept)) {
         PostStatus(texts::kReadUsbFailed);
-        return 0;
+        return Fail(m_device.LastFault());
       }
       text[kept] = '\0';
       PostStatus(text);
@@ -166,8 +176,9 @@ int CTargetLink::WaitReport() {
         char line[64];
         std::snprintf(line, sizeof line, texts::kFirmwareErrorFormat, static_cast<int32_t>(frame.param1));
         PostStatus(line);
+        m_programmerError = frame.param1;
         if (m_pOwner) m_pOwner->OnMessageBox(line);
-        return 0;
+        return Fail(LinkFault::ProgrammerError);
       }
       case REPORT_ACK:
         return 1;

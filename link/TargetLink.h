@@ -6,8 +6,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "LinkFault.h"
 #include "RunEvents.h"
 #include "UsbDevice.h"
 
@@ -37,6 +39,12 @@ class CTargetLink {
   // Longest wait for the handset to appear in BootTarget; zero for no bound.
   // Its end is a Stop while waiting, said in one line first.
   std::chrono::milliseconds m_waitTimeout{0};
+  // Where the last BootTarget ended, and why the last call that returned 0
+  // failed; the code of the running program's error report, from the report
+  // until the next BootTarget. Worker thread only.
+  BootStep m_bootStep = BootStep::Waiting;
+  LinkFault m_fault = LinkFault::None;
+  std::optional<uint32_t> m_programmerError;
 
   void PostStatus(const std::string& text);
 
@@ -56,6 +64,8 @@ class CTargetLink {
  private:
   // Reads and discards `length` bytes so that the next frame is read in step.
   bool Skip(uint32_t length);
+  // Keeps `fault` as the reason of the failing call and returns its 0.
+  int Fail(LinkFault fault);
 };
 
 }  // namespace morvak

@@ -44,7 +44,10 @@ void CUsbDevice::Close() {
 }
 
 uint32_t CUsbDevice::Read(uint8_t* buffer, uint32_t length) {
-  if (!m_transport) return IO_FAILED;
+  if (!m_transport) {
+    m_lastFault = LinkFault::Disconnected;
+    return IO_FAILED;
+  }
   const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
   m_readSince.store(now != 0 ? now : 1);
   uint32_t done = 0;
@@ -56,17 +59,28 @@ uint32_t CUsbDevice::Read(uint8_t* buffer, uint32_t length) {
   if (ok) ok = m_transport->Read(buffer + done, length - done);
   m_readSince.store(0);
   if (ok) return READ_DONE;
-  if (m_transport->LastReadTimedOut() && m_onReplyTimeout) m_onReplyTimeout(m_replyTimeout);
+  const bool timedOut = m_transport->LastReadTimedOut();
+  m_lastFault = timedOut ? LinkFault::NoAnswer : LinkFault::Disconnected;
+  if (timedOut && m_onReplyTimeout) m_onReplyTimeout(m_replyTimeout);
   return IO_FAILED;
 }
 
 uint32_t CUsbDevice::Write(const uint8_t* buffer, uint32_t length) {
-  if (!m_transport) return IO_FAILED;
+  if (!m_transport) {
+    m_lastFault = LinkFault::Disconnected;
+    return IO_FAILED;
+  }
   uint32_t done = 0;
   for (;;) {
-    if (m_bAbort.load() != 0) return IO_FAILED;
+    if (m_bAbort.load() != 0) {
+      m_lastFault = LinkFault::Stopped;
+      return IO_FAILED;
+    }
     const uint32_t chunk = length - done > MAX_TRANSFER_SIZE ? MAX_TRANSFER_SIZE : length - done;
-    if (!m_transport->Write(buffer + done, chunk)) return IO_FAILED;
+    if (!m_transport->Write(buffer + done, chunk)) {
+      m_lastFault = LinkFault::Disconnected;
+      return IO_FAILED;
+    }
     done += chunk;
     if (done == length) return WRITE_DONE;
   }
@@ -113,6 +127,7 @@ int CUsbDevice::SimpleExchange(uint32_t code, uint32_t param1, uint32_t param2, 
   const Frame answer = UnpackFrame(bytes);
   if (answer.magic != COMMAND_MAGIC || answer.code != expectedReport) {
     SetLastError(mismatchText);
+    m_lastFault = LinkFault::Refused;
     return 0;
   }
   return 1;
@@ -161,6 +176,7 @@ int CUsbDevice::SendBlock(uint32_t address, uint32_t length, const uint8_t* data
     Frame answer = UnpackFrame(bytes);
     if (answer.magic != COMMAND_MAGIC || answer.code != REPORT_ACK) {
       SetLastError(texts::kNotRecognized);
+      m_lastFault = LinkFault::Refused;
       return 0;
     }
     if (checksumFlag == 0) return 1;
@@ -179,11 +195,13 @@ int CUsbDevice::SendBlock(uint32_t address, uint32_t length, const uint8_t* data
     answer = UnpackFrame(bytes);
     if (answer.magic != COMMAND_MAGIC || answer.code != REPORT_CRC) {
       SetLastError(texts::kReturnedCommand);
+      m_lastFault = LinkFault::Refused;
       return 0;
     }
     if (answer.param1 == crc) return 1;
   }
   SetLastError(texts::kCrcFailure);
+  m_lastFault = LinkFault::CrcMismatch;
   return 0;
 }
 

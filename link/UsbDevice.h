@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "LinkFault.h"
 #include "Transport.h"
 
 namespace morvak {
@@ -33,6 +34,9 @@ class CUsbDevice {
   std::atomic<int32_t> m_bAbort{0};
   // Text of the last failed exchange; replaced on every failure, kept on success.
   char m_szLastError[256] = {};
+  // Why the last failed transfer or exchange failed; like m_szLastError,
+  // replaced on every failure and kept on success.
+  LinkFault LastFault() const { return m_lastFault; }
 
   // The byte channel beneath; the device owns it. Without one, Open finds nothing.
   // It takes the device's reply time-out.
@@ -90,6 +94,7 @@ class CUsbDevice {
   std::function<void(std::chrono::milliseconds)> m_onReplyTimeout;
   std::function<void(uint64_t)> m_onPayloadSent;
   uint64_t m_payloadSent = 0;  // the writing thread's
+  LinkFault m_lastFault = LinkFault::None;  // the worker's
   // Steady-clock ticks at which the pending read began; 0 when none is pending.
   std::atomic<int64_t> m_readSince{0};
 };

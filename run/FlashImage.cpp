@@ -76,39 +76,48 @@ int FlashRun::FlashImage() {
 }
 
 bool FlashRun::SendProgrammer(ImageSend& send) {
+  EnterStage(RunStage::Programmer);
   const char* programPath = m_programFile.path;
   if (m_link.Download(m_programFile.data, m_programFile.loadAddress, m_programFile.size, DATA_PROGRAM,
                       m_bCrcEnable) == 0) {
     send.text = Format(texts::kDownloadTheFileFailed, ShownPath(programPath).c_str());
+    EndAtLink();
     return false;
   }
   if (m_link.RunProgram() == 0) {
     send.text = Format(texts::kRunOutFileFailed, ShownPath(programPath).c_str());
+    EndAtLink();
     return false;
   }
   if (m_link.WaitReport() == 0) {
     send.text = texts::kInvalidReturnValue;
+    EndAtLink();
     return false;
   }
+  EnterStage(RunStage::Configuration);
   if (m_link.SendConfig(m_nRawFileSize, m_nBinaryRegionSize, m_nReservedSize,
                         static_cast<uint32_t>(m_bEraseReserved)) == 0) {
     send.text = texts::kConfigFailed;
+    EndAtLink();
     return false;
   }
   return true;
 }
 
 bool FlashRun::OpenImage(ImageSend& send) {
+  EnterStage(RunStage::RawPart);
   const char* imagePath = m_imageFile.path;
   if (const FileOpenResult opened = OpenRegularFile(imagePath, send.image); opened != FileOpenResult::kOpened) {
     if (opened == FileOpenResult::kNotRegular) PostStatus(Format(texts::kNotRegularFile, ShownPath(imagePath).c_str()));
     send.text = texts::kFopenImgFailed;
+    EndWith(FailureKind::ImageUnreadable);
     return false;
   }
   send.file = send.image.get();
   if (!send.Unchanged(m_imageIdentity)) {
     send.identityLost = true;
     send.text = Format(texts::kImageChanged, ShownPath(imagePath).c_str());
+    EndWith(FailureKind::ImageChanged);
     return false;
   }
   return true;
@@ -121,6 +130,7 @@ bool FlashRun::SendRawPart(ImageSend& send) {
   // buffer of that size first.
   if (m_nRawFileSize >= FILE_SIZE_LIMIT) {
     send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+    EndWith(FailureKind::BadConfiguration);
     return false;
   }
   // One working buffer for every block; only a record longer than its first
@@ -130,6 +140,7 @@ bool FlashRun::SendRawPart(ImageSend& send) {
   m_imageFile.data = send.buffer.get();
   if (m_imageFile.data == nullptr) {
     send.text = texts::kMallocFailed;
+    EndWith(FailureKind::OutOfMemory);
     return false;
   }
   return SendBlock(send, 0, m_nRawFileSize, DATA_RAW);
@@ -140,8 +151,10 @@ void FlashRun::SendRecords(ImageSend& send) {
   // The header is read rather than skipped, so that the digest sees it.
   uint8_t header[IMAGE_HEADER_SIZE];
   uint8_t bytes[IMAGE_RECORD_SIZE];
+  EnterStage(RunStage::Record, 1);
   if (send.Read(header, sizeof header) != sizeof header || send.Read(bytes, sizeof bytes) != sizeof bytes) {
     send.text = Format(texts::kFreadFileFailed, ShownPath(imagePath).c_str());
+    EndWith(FailureKind::ImageUnreadable);
     return;
   }
   m_events.OnProgressRange(m_nRecordCount);
@@ -149,8 +162,10 @@ void FlashRun::SendRecords(ImageSend& send) {
     const ImageRecord record = UnpackImageRecord(bytes);
     if (record.IsTerminator()) return FinishSending(send, texts::kImgSucceeded);
     if (record.length != 0 && !SendRecord(send, record.address, record.length)) return;
+    EnterStage(RunStage::Record, counter + 2);  // the header read next is the next record's
     if (send.Read(bytes, sizeof bytes) != sizeof bytes) {
       send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+      EndWith(FailureKind::ImageUnreadable);
       return;
     }
     ++counter;
@@ -164,6 +179,7 @@ bool FlashRun::SendRecord(ImageSend& send, uint32_t address, uint32_t length) {
   // no accepted image can hold is not allocated for.
   if (length >= FILE_SIZE_LIMIT) {
     send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+    EndWith(FailureKind::ImageChanged);  // Start's scan accepted no such record
     return false;
   }
   if (length > send.capacity) {
@@ -174,6 +190,7 @@ bool FlashRun::SendRecord(ImageSend& send, uint32_t address, uint32_t length) {
     m_imageFile.data = send.buffer.get();
     if (m_imageFile.data == nullptr) {
       send.text = Format(texts::kMallocFailedPath, ShownPath(imagePath).c_str());
+      EndWith(FailureKind::OutOfMemory);
       return false;
     }
   }
@@ -185,27 +202,38 @@ bool FlashRun::SendBlock(ImageSend& send, uint32_t address, uint32_t length, uin
   const char* imagePath = m_imageFile.path;
   if (send.Read(m_imageFile.data, length) != length) {
     send.text = Format(texts::kFreadFailed, ShownPath(imagePath).c_str());
+    // The raw part's length is the configuration's; Start's scan vouched for
+    // the records' lengths, so a record that ends early is a changed image.
+    if (std::ferror(send.file) != 0)
+      EndWith(FailureKind::ImageUnreadable);
+    else
+      EndWith(record ? FailureKind::ImageChanged : FailureKind::ImageTooShort);
     return false;
   }
   if (m_link.Download(m_imageFile.data, address, length, kind, m_bCrcEnable) == 0) {
     send.text = Format(texts::kDownloadTheFileFailed, ShownPath(imagePath).c_str());
+    EndAtLink();
     return false;
   }
   if (m_link.RunProgram() == 0) {
     send.text = Format(record ? texts::kFlashingRecordFailed : texts::kFlashingFileFailed,
                        ShownPath(m_programFile.path).c_str());
+    EndAtLink();
     return false;
   }
   if (m_link.WaitReport() == 0) {
     send.text = record ? texts::kMessageHandlerFailed : texts::kMessageHandlerFailedBang;
+    EndAtLink();
     return false;
   }
   return true;
 }
 
 void FlashRun::FinishSending(ImageSend& send, const char* succeeded) {
+  EnterStage(RunStage::Finish);
   if (!send.Unchanged(m_imageIdentity)) {
     send.text = Format(texts::kImageChanged, ShownPath(m_imageFile.path).c_str());
+    EndWith(FailureKind::ImageChanged);
     return;
   }
   m_link.EndTransfer();

@@ -27,6 +27,21 @@ FlashRun::~FlashRun() {
 
 void FlashRun::PostStatus(const std::string& text) { m_events.OnStatusLine(text); }
 
+void FlashRun::EnterStage(RunStage stage, uint32_t record) {
+  m_endPoint.stage = stage;
+  m_endPoint.record = record;
+}
+
+void FlashRun::EndWith(FailureKind failure, const char* file) {
+  m_endPoint.failure = failure;
+  m_endPoint.file = file != nullptr ? FolderName(file) : std::string();
+}
+
+void FlashRun::EndAtLink() {
+  EndWith(FailureOf(m_link.m_fault));
+  if (m_link.m_fault == LinkFault::ProgrammerError) m_endPoint.errorCode = m_link.m_programmerError;
+}
+
 bool FlashRun::StartWorker() {
   // The worker's last act after it has given the buttons back is to clear the
   // flag, so a Start that comes right then waits a moment instead of failing.
@@ -69,6 +84,9 @@ unsigned FlashRun::FlashThreadProc(void* param) {
   FlashRun* run = static_cast<FlashRun*>(param);
   const int result = run->RunFlashing();
   if (run->DigestWanted() && !run->m_bImageDigestDone) run->FinishImageDigest(nullptr, nullptr);
+  // Whatever the failed step saw of it, a run that failed after the operator
+  // asked it to stop was stopped (an interrupted read looks like a lost handset).
+  if (result == 0 && run->StopRequested()) run->m_endPoint.failure = FailureKind::Stopped;
   run->m_events.OnRunOutcome(result != 0);
   // The channels of this run are released here, so that the next run opens
   // the handset afresh (it may have been re-plugged).
@@ -80,6 +98,7 @@ unsigned FlashRun::FlashThreadProc(void* param) {
 }
 
 int FlashRun::RunFlashing() {
+  m_endPoint = RunEndPoint{};
   std::fill(std::begin(m_asicId), std::end(m_asicId), uint8_t{0});
   m_strImageSha256.clear();
   m_bImageDigestDone = false;

@@ -15,6 +15,7 @@
 #include "FileLoader.h"
 #include "RunEvents.h"
 #include "RegularFile.h"
+#include "RunStage.h"
 #include "Sha256.h"
 #include "TargetLink.h"
 
@@ -113,6 +114,12 @@ class FlashRun {
   // was not the file Start checked. Written by the worker before it posts the
   // run's outcome; read it after that message.
   const std::string& ImageSha256() const { return m_strImageSha256; }
+  // Where the last run ended and why. Start resets it (a Start that refuses
+  // leaves the stage at Start, with the kind of its refusal); the worker
+  // writes it as it goes and completes it before it posts the run's outcome:
+  // read it after that message. A run that succeeded ends at Finish without
+  // a failure; one that fails after the operator asked it to stop, Stopped.
+  RunEndPoint EndPoint() const { return m_endPoint; }
   // Waits for a worker that has been started, if any, to return.
   void JoinWorker();
   // What "Stop flashing" does to the link: ends the wait for the device and
@@ -141,6 +148,13 @@ class FlashRun {
   void PostStatus(const std::string& text);
 
  private:
+  // The end point as the worker goes: the stage it enters, and the failure
+  // that ends it there (`file` names the program for the handset concerned).
+  void EnterStage(RunStage stage, uint32_t record = 0);
+  void EndWith(FailureKind failure, const char* file = nullptr);
+  // Ends with the target link's failure, the programmer's error code with it.
+  void EndAtLink();
+
   // The parts of FlashImage (run/FlashImage.cpp), in their order. A part that
   // ends the step leaves its line in the ImageSend (and returns false).
   struct ImageSend;
@@ -176,6 +190,7 @@ class FlashRun {
   bool m_bRecordConfigured = false;  // RecordFile= at the last Start
   std::string m_strConfigPath;
   std::string m_strImageSha256;
+  RunEndPoint m_endPoint;
   bool m_bImageDigestDone = false;
   std::thread m_worker;
   std::atomic<bool> m_bWorkerAlive{false};

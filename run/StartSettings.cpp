@@ -46,6 +46,7 @@ std::string ConfigurationProblem(ProfileLoadResult result, int errorNumber, cons
 
 bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line) {
   line.clear();
+  m_endPoint = RunEndPoint{};
   m_bConfigRefused = false;
   m_strModuleDirectory = settings.moduleDirectory;
   m_strImagePath = settings.imagePath;
@@ -64,6 +65,7 @@ bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line
       !SetPath(m_programFile.path, ModuleRelativePath(m_strModuleDirectory, ProgrammerFileName(m_nFlashType))) ||
       !SetPath(m_bootFile.path, ModuleRelativePath(m_strModuleDirectory, kBootFileName))) {
     line = Format(texts::kDirectoryTooLong, kModuleDirectoryLimit, ShownPath(m_strModuleDirectory).c_str());
+    m_endPoint.failure = FailureKind::ProgramPathTooLong;
     return false;
   }
 
@@ -78,6 +80,7 @@ bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line
                   ShownPath(configPath).c_str(), kReplyTimeoutKey);
   if (!line.empty()) {
     m_bConfigRefused = true;
+    m_endPoint.failure = FailureKind::BadConfiguration;
     return false;
   }
   m_bCrcEnable = static_cast<int>(config.crcEnable);
@@ -89,6 +92,7 @@ bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line
   const size_t dot = m_strImagePath.rfind('.');
   if (dot == std::string::npos) {
     line = texts::kInvalidDownloadFile;
+    m_endPoint.failure = FailureKind::ImageFormat;
     return false;
   }
   const char* path = m_strImagePath.c_str();
@@ -98,9 +102,11 @@ bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line
       break;
     case FileOpenResult::kNotRegular:
       line = Format(texts::kNotRegularFile, ShownPath(path).c_str());
+      m_endPoint.failure = FailureKind::ImageUnreadable;
       return false;
     case FileOpenResult::kCannotOpen:
       line = Format(texts::kOpenFileFailed, ShownPath(path).c_str());
+      m_endPoint.failure = FailureKind::ImageUnreadable;
       return false;
   }
 
@@ -129,6 +135,7 @@ bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line
     if (fseeko(file.get(), static_cast<off_t>(config.withoutEboot.rawFileSize), SEEK_SET) != 0 ||
         std::fread(bytes, 1, sizeof bytes, file.get()) != sizeof bytes) {
       line = Format(texts::kFreadFileFailed, ShownPath(path).c_str());
+      m_endPoint.failure = FailureKind::ImageFormat;  // no header where this configuration puts it
       return false;
     }
     file.reset();
@@ -140,6 +147,7 @@ bool FlashRun::ApplyStartSettings(const RunSettings& settings, std::string& line
     const int32_t offset = static_cast<int32_t>(pair.rawFileSize);
     if (CountImageRecords(offset) == 0 || FindReservedSize(offset) == 0) {
       line = texts::kErrorFileFormat;
+      m_endPoint.failure = FailureKind::ImageFormat;
       return false;
     }
   }

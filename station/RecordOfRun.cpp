@@ -5,6 +5,7 @@
 #include "ModuleDirectory.h"
 #include "ProfileFile.h"
 #include "RunConfig.h"
+#include "RunStage.h"
 #include "Sha256.h"
 
 namespace morvak {
@@ -20,9 +21,13 @@ RunOutcome OutcomeOf(const FlashRun& run, bool succeeded) {
   return run.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
 }
 
-RunEndDescription DescribeEnd(const FlashRun& /*run*/, RunOutcome outcome) {
+RunEndDescription DescribeEnd(const FlashRun& run, RunOutcome outcome) {
   RunEndDescription d;
-  if (outcome == RunOutcome::Stopped) d.reason = "stopped by the operator";
+  if (outcome == RunOutcome::Succeeded) return d;
+  const RunEndPoint end = run.EndPoint();
+  d.stage = StageName(end);
+  d.errorCode = end.errorCode;
+  d.reason = outcome == RunOutcome::Stopped ? StoppedReason() : FailureReason(end);
   return d;
 }
 

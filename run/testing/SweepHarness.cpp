@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "FaultPlan.h"
+#include "RunStage.h"
 #include "RunTexts.h"
 
 namespace morvak::testing {
@@ -132,6 +133,11 @@ std::string SweepHarness::CheckEnd(const HandsetRun& r, const Expectation& expec
     note("lines " + Show(lines) + ", expected " + Show(expected.lines));
   }
   if (run.Boxes().size() != (expected.box ? 1u : 0u)) note("message boxes: " + Show(run.Boxes()));
+  const RunEndPoint endPoint = run.EndPoint();
+  if (expected.succeeds && (endPoint.stage != RunStage::Finish || endPoint.failure != FailureKind::None))
+    note("a run that succeeded ended at " + StageName(endPoint) + " with " + FailureReason(endPoint));
+  if (!expected.succeeds && (endPoint.failure == FailureKind::None || FailureReason(endPoint).empty()))
+    note("a run that failed at " + StageName(endPoint) + " gave no reason");
   bool progress = false;
   for (const RunMessage& m : messages) progress = progress || m.kind == RunEventKind::kProgressPosition;
   if (expected.flashImageRan) {
