@@ -147,7 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
     Ends, TornLineTest,
     ::testing::Values(TornCase{"Missing", nullptr, {}}, TornCase{"Empty", "", {}},
                       TornCase{"WholeLine", "{\"earlier\":true}\n", {"{\"earlier\":true}"}},
-                      TornCase{"TornLine", "{\"earlier\":true}\n{\"time\":\"2026-", {"{\"earlier\":true}", "{\"time\":\"2026-"}},
+                      TornCase{"TornLine", "{\"earlier\":true}\n{\"time\":\"2026-",
+                               {"{\"earlier\":true}", "{\"time\":\"2026-"}},
                       TornCase{"OnlyATornLine", "{\"ti", {"{\"ti"}}),
     [](const ::testing::TestParamInfo<TornCase>& p) { return std::string(p.param.name); });
 
@@ -167,8 +168,8 @@ TEST_P(NotRegularTest, IsRefusedAtOnceByName) {
   for (const bool append : {false, true}) {
     std::string error;
     EXPECT_FALSE(append ? AppendRunRecord(path, FullRecord(), error) : CheckRecordTarget(path, error)) << append;
-    EXPECT_EQ(error.rfind("cannot write the run record " + path + ": it is " + GetParam().kind + ", not a regular file", 0), 0u)
-        << error;
+    const std::string refusal = "cannot write the run record " + path + ": it is " + GetParam().kind + ", not a";
+    EXPECT_EQ(error.rfind(refusal, 0), 0u) << error;
   }
   ::alarm(0);
 }
