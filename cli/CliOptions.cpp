@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include <algorithm>
+#include <set>
 #include <string_view>
 
 #include "IsoTime.h"
@@ -38,6 +39,14 @@ bool TakeOption(const std::vector<std::string>& args, size_t& i, std::string& va
   if (eq == std::string::npos) return TakeValue(args, i, value, error);
   value = args[i].substr(eq + 1);
   return true;
+}
+
+// Whether a single-valued option is given for the first time; a second
+// time is bad usage (with the reason), not the later value silently winning.
+bool FirstTime(std::set<std::string>& seen, const std::string& name, std::string& error) {
+  if (seen.insert(name).second) return true;
+  error = name + " given twice";
+  return false;
 }
 
 // A group name as Debian's adduser accepts one by default; it goes into the
@@ -82,6 +91,7 @@ std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text) {
 std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& args, std::string& error) {
   FlashOptions o;
   bool imageSeen = false;
+  std::set<std::string> seen;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--onenand") {
@@ -91,10 +101,12 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
     } else if (a == "--virtual-handset") {
       o.virtualHandset = true;
     } else if (a.rfind("--virtual-handset=", 0) == 0) {
+      if (!FirstTime(seen, "--virtual-handset=FAULTS", error)) return std::nullopt;
       o.virtualHandset = true;
       o.faults = a.substr(sizeof "--virtual-handset=" - 1);
     } else if (IsOption(a, "--record-blocks")) {
-      if (!TakeOption(args, i, o.recordBlocks, error)) return std::nullopt;
+      if (!FirstTime(seen, "--record-blocks", error) || !TakeOption(args, i, o.recordBlocks, error))
+        return std::nullopt;
     } else if (IsOption(a, "--port")) {
       std::string port;
       if (!TakeOption(args, i, port, error)) return std::nullopt;
@@ -113,9 +125,11 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
       o.json = true;
     } else if (a == "--watch") {
       o.watch = true;
+    } else if (a == "--reflash") {
+      o.reflash = true;
     } else if (IsOption(a, "--units")) {
       std::string value;
-      if (!TakeOption(args, i, value, error)) return std::nullopt;
+      if (!FirstTime(seen, "--units", error) || !TakeOption(args, i, value, error)) return std::nullopt;
       uint64_t n = 0;
       bool digits = !value.empty() && value.size() <= 9;
       for (const char c : value) {
@@ -128,7 +142,7 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
       }
       o.units = n;
     } else if (IsOption(a, "--record")) {
-      if (!TakeOption(args, i, o.record, error)) return std::nullopt;
+      if (!FirstTime(seen, "--record", error) || !TakeOption(args, i, o.record, error)) return std::nullopt;
       if (o.record.empty()) {
         error = "--record needs a file name";
         return std::nullopt;
@@ -137,7 +151,7 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
       const bool reply = IsOption(a, "--reply-timeout");
       const std::string name = reply ? "--reply-timeout" : "--wait-timeout";
       std::string value;
-      if (!TakeOption(args, i, value, error)) return std::nullopt;
+      if (!FirstTime(seen, name, error) || !TakeOption(args, i, value, error)) return std::nullopt;
       const std::optional<std::chrono::milliseconds> seconds = ParseSeconds(value);
       if (!seconds || (!reply && seconds->count() == 0)) {
         error = name + " " + value + ": not a number of seconds" + (reply ? " (0 for no limit)" : " above 0");
@@ -179,6 +193,10 @@ std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& ar
     error = "--units counts the runs of --watch";
     return std::nullopt;
   }
+  if (o.reflash && !o.watch) {
+    error = "--reflash flashes again a unit that passed in a session of --watch";
+    return std::nullopt;
+  }
   if (o.watch && !o.recordBlocks.empty()) {
     error = "--record-blocks records one run per handset; --watch has many";
     return std::nullopt;
@@ -204,11 +222,12 @@ std::optional<ListOptions> ParseListOptions(const std::vector<std::string>& args
 
 std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::string>& args, std::string& error) {
   UdevRuleOptions o;
+  std::set<std::string> seen;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string value;
     if (a == "--vendor" || a == "--product") {
-      if (!TakeValue(args, i, value, error)) return std::nullopt;
+      if (!FirstTime(seen, a, error) || !TakeValue(args, i, value, error)) return std::nullopt;
       const std::optional<uint16_t> id = ParseNonZeroUsbId(value);
       if (!id) {
         error = a + " " + value + ": needs a USB id from 1 to 0xffff (decimal, or hexadecimal after 0x)";
@@ -216,9 +235,9 @@ std::optional<UdevRuleOptions> ParseUdevRuleOptions(const std::vector<std::strin
       }
       (a == "--vendor" ? o.vendorId : o.productId) = *id;
     } else if (a == "--output" || a == "-o") {
-      if (!TakeValue(args, i, o.output, error)) return std::nullopt;
+      if (!FirstTime(seen, "--output", error) || !TakeValue(args, i, o.output, error)) return std::nullopt;
     } else if (IsOption(a, "--group")) {
-      if (!TakeOption(args, i, value, error)) return std::nullopt;
+      if (!FirstTime(seen, "--group", error) || !TakeOption(args, i, value, error)) return std::nullopt;
       if (!IsGroupName(value)) {
         error = "--group " + value + ": not a group name (lower-case letters, digits, _ and -, at most 32)";
         return std::nullopt;
@@ -246,6 +265,7 @@ std::optional<RecordsOptions> ParseRecordsOptions(const std::vector<std::string>
   RecordsOptions o;
   bool fileSeen = false;
   bool optionsEnded = false;
+  std::set<std::string> seen;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (!optionsEnded && a == "--") {
@@ -259,7 +279,7 @@ std::optional<RecordsOptions> ParseRecordsOptions(const std::vector<std::string>
       fileSeen = true;
     } else if (IsOption(a, "--since")) {
       std::string value;
-      if (!TakeOption(args, i, value, error)) return std::nullopt;
+      if (!FirstTime(seen, "--since", error) || !TakeOption(args, i, value, error)) return std::nullopt;
       o.since = ParseIsoTime(value);
       if (!o.since) {
         error = "--since " + value +

@@ -20,12 +20,16 @@ struct FlashOptions {
   std::string record;              // --record: the run record file
   // --reply-timeout: in place of ReplyTimeout= (zero: no bound).
   std::optional<std::chrono::milliseconds> replyTimeout;
-  // --wait-timeout: the longest wait for the handset to appear (none: no bound).
+  // --wait-timeout: the longest wait for the handset to appear; with --watch,
+  // the longest time without any handset (none: no bound).
   std::optional<std::chrono::milliseconds> waitTimeout;
   // --watch: a station, flashing every handset that appears on the ports.
   bool watch = false;
   // --units: the station ends once this many runs have ended (none: at Ctrl-C).
   std::optional<uint64_t> units;
+  // --reflash (with --watch): a unit that already passed in this session,
+  // known by its ASIC ID, is flashed again when it appears.
+  bool reflash = false;
   std::string image;
 };
 
@@ -59,7 +63,9 @@ struct InspectOptions {
   std::string image;
 };
 
-// Parses the arguments after "flash" / "inspect"; nothing and a reason on bad usage.
+// Parses the arguments after "flash" / "inspect"; nothing and a reason on bad
+// usage. An option that takes one value may be given once (--port, which
+// names several ports, excepted); given twice it is bad usage.
 std::optional<FlashOptions> ParseFlashOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<InspectOptions> ParseInspectOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<ListOptions> ParseListOptions(const std::vector<std::string>& args, std::string& error);

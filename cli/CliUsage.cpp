@@ -46,7 +46,9 @@ constexpr CommandHelp kCommands[] = {
      "                           default 60; 0 waits without limit)\n"
      "      --wait-timeout SECONDS\n"
      "                           end the run, as a Stop would, when no handset has\n"
-     "                           appeared within SECONDS (default: wait without limit)\n"
+     "                           appeared within SECONDS (default: wait without limit);\n"
+     "                           with --watch, end the session after SECONDS without\n"
+     "                           any handset\n"
      "      --watch              a station: flash every handset that appears on the\n"
      "                           ports (--port, --all-ports or Port=; default every\n"
      "                           port), each in a run of its own, in parallel; a\n"
@@ -54,7 +56,9 @@ constexpr CommandHelp kCommands[] = {
      "                           run ends with a result line (its ASIC ID) and a tally\n"
      "                           (passed, failed, units per hour); Ctrl-C starts no\n"
      "                           new run, lets the runs end and shows the summary\n"
-     "      --units N            end --watch once N runs have ended\n",
+     "      --units N            end --watch once N runs have ended\n"
+     "      --reflash            with --watch: flash a unit again that already passed in\n"
+     "                           this session (known by its ASIC ID)\n",
      true},
     {"list",
      "  list [--all]             show the USB devices with the configured ids: port path,\n"

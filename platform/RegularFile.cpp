@@ -17,6 +17,8 @@ FileIdentity IdentityFrom(const struct stat& st) {
   id.size = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
   id.modifiedSeconds = st.st_mtim.tv_sec;
   id.modifiedNanoseconds = st.st_mtim.tv_nsec;
+  id.changedSeconds = st.st_ctim.tv_sec;
+  id.changedNanoseconds = st.st_ctim.tv_nsec;
   return id;
 }
 

@@ -20,13 +20,19 @@ enum class FileOpenResult {
 };
 
 // What changes whenever a file is replaced or written: the device and inode
-// it lives on, its size, and its modification time to the nanosecond.
+// it lives on, its size, its modification time to the nanosecond, and its
+// inode's change time, which the kernel sets on every write and every change
+// of the modification time and which no writer can set back, so that a file
+// written in place and given its old modification time again (touch -r)
+// still differs.
 struct FileIdentity {
   dev_t device = 0;
   ino_t inode = 0;
   uint64_t size = 0;
   int64_t modifiedSeconds = 0;
   int64_t modifiedNanoseconds = 0;
+  int64_t changedSeconds = 0;
+  int64_t changedNanoseconds = 0;
 
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };

@@ -40,9 +40,22 @@ std::string FormatErrorCode(uint32_t code);
 // The record as one JSON object, without a line end.
 std::string FormatRunRecord(const RunRecord& record);
 
+// Whether run records can be appended to `path`, for a front end to ask
+// before any run starts: true when it is a regular file, or nothing yet (then
+// it is made, empty). A FIFO, a device, a directory or a socket is refused at
+// once, without opening it, with a line that names the file and says what to
+// do; nothing here waits for a reader or a device.
+bool CheckRecordTarget(const std::string& path, std::string& error);
+
 // Appends the record and a line end in a single write to a file opened for
 // appending, so that the records of parallel runs, and of programs sharing the
-// file, never interleave. The file is made when missing.
+// file, never interleave, then syncs it to the disk; true only then. The file
+// is made when missing, and opened as CheckRecordTarget opens it. When the
+// file ends inside a line (torn by a full disk or a crash), the same write
+// starts with a line end, so that the record reads back as a line of its own.
+// False, with a line that names the file and the reason, when the file is no
+// regular file or cannot be opened, written whole or synced; a record only
+// partly written is said to be so.
 bool AppendRunRecord(const std::string& path, const RunRecord& record, std::string& error);
 
 }  // namespace morvak

@@ -1,6 +1,10 @@
-// Run records: the JSON line of a record and appending from parallel writers.
+// Run records: the JSON line of a record, appending from parallel writers,
+// after a torn line and onto a full file system, and refusing what is not a
+// regular file.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -9,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "RunRecord.h"
@@ -100,6 +107,154 @@ TEST(RunRecordTest, AFileThatCannotBeMadeIsAnError) {
   EXPECT_FALSE(AppendRunRecord("/nonexistent-dir-of-morvak/records.jsonl", FullRecord(), error));
   EXPECT_NE(error.find("/nonexistent-dir-of-morvak/records.jsonl"), std::string::npos) << error;
 }
+
+char LastByte(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(-1, std::ios::end);
+  char last = 0;
+  in.get(last);
+  return last;
+}
+
+std::string ScratchPath(const std::string& name) {
+  return ::testing::TempDir() + "morvak-records-" + std::to_string(::getpid()) + "-" + name;
+}
+
+struct TornCase {
+  const char* name;
+  const char* before;  // the file's content before the record; nullptr: no file yet
+  std::vector<std::string> lines;  // the lines read back before the record's own
+};
+
+class TornLineTest : public ::testing::TestWithParam<TornCase> {};
+
+// Whatever the file ends with, the record reads back as a line of its own
+// and no blank line is made.
+TEST_P(TornLineTest, TheRecordIsALineOfItsOwn) {
+  const std::string path = ScratchPath(std::string("torn-") + GetParam().name);
+  std::filesystem::remove(path);
+  if (GetParam().before != nullptr) std::ofstream(path, std::ios::binary) << GetParam().before;
+  std::string error;
+  ASSERT_TRUE(AppendRunRecord(path, FullRecord(), error)) << error;
+  std::vector<std::string> expected = GetParam().lines;
+  expected.push_back(FormatRunRecord(FullRecord()));
+  EXPECT_EQ(ReadLines(path), expected);
+  EXPECT_EQ(LastByte(path), '\n');
+  std::filesystem::remove(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, TornLineTest,
+    ::testing::Values(TornCase{"Missing", nullptr, {}}, TornCase{"Empty", "", {}},
+                      TornCase{"WholeLine", "{\"earlier\":true}\n", {"{\"earlier\":true}"}},
+                      TornCase{"TornLine", "{\"earlier\":true}\n{\"time\":\"2026-",
+                               {"{\"earlier\":true}", "{\"time\":\"2026-"}},
+                      TornCase{"OnlyATornLine", "{\"ti", {"{\"ti"}}),
+    [](const ::testing::TestParamInfo<TornCase>& p) { return std::string(p.param.name); });
+
+struct NotRegularCase {
+  const char* name;
+  std::string (*make)();  // the path, made as the case needs
+  const char* kind;
+};
+
+class NotRegularTest : public ::testing::TestWithParam<NotRegularCase> {};
+
+// Refused at once by both calls, never opened: a FIFO without a reader would
+// otherwise hold the caller until one came.
+TEST_P(NotRegularTest, IsRefusedAtOnceByName) {
+  const std::string path = GetParam().make();
+  ::alarm(10);  // a hang ends the test process
+  for (const bool append : {false, true}) {
+    std::string error;
+    EXPECT_FALSE(append ? AppendRunRecord(path, FullRecord(), error) : CheckRecordTarget(path, error)) << append;
+    const std::string refusal = "cannot write the run record " + path + ": it is " + GetParam().kind + ", not a";
+    EXPECT_EQ(error.rfind(refusal, 0), 0u) << error;
+  }
+  ::alarm(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, NotRegularTest,
+    ::testing::Values(NotRegularCase{"Fifo",
+                                     [] {
+                                       const std::string path = ScratchPath("fifo");
+                                       std::filesystem::remove(path);
+                                       EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                                       return path;
+                                     },
+                                     "a FIFO"},
+                      NotRegularCase{"Directory", [] { return ::testing::TempDir(); }, "a directory"},
+                      NotRegularCase{"Device", [] { return std::string("/dev/null"); }, "a device"}),
+    [](const ::testing::TestParamInfo<NotRegularCase>& p) { return std::string(p.param.name); });
+
+TEST(RunRecordTest, AMissingTargetIsMadeEmpty) {
+  const std::string path = ScratchPath("made");
+  std::filesystem::remove(path);
+  std::string error;
+  ASSERT_TRUE(CheckRecordTarget(path, error)) << error;
+  EXPECT_TRUE(std::filesystem::is_regular_file(path));
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+  std::filesystem::remove(path);
+}
+
+// The file-size limit stands in for a full disk: writes past it fail with
+// EFBIG (SIGXFSZ ignored, as a full disk sends none), a write across it is
+// cut short.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &m_saved);
+    ::signal(SIGXFSZ, m_oldHandler);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit m_saved{};
+  sighandler_t m_oldHandler = SIG_DFL;
+};
+
+struct FullCase {
+  const char* name;
+  rlim_t room;         // bytes the file may still grow by
+  const char* reason;  // what the line says after the file's name
+};
+
+class FullFileSystemTest : public ::testing::TestWithParam<FullCase> {};
+
+// A record that does not fit is false with a line naming the file; the next
+// one, with room again, still reads back as a line of its own.
+TEST_P(FullFileSystemTest, IsAnErrorAndTheNextRecordStandsAlone) {
+  const std::string path = ScratchPath(std::string("full-") + GetParam().name);
+  const std::string earlier = "{\"earlier\":true}\n";
+  std::ofstream(path, std::ios::binary) << earlier;
+  std::string error;
+  {
+    const FileSizeLimit limit(earlier.size() + GetParam().room);
+    EXPECT_FALSE(AppendRunRecord(path, FullRecord(), error));
+  }
+  EXPECT_EQ(error.rfind("cannot write the run record " + path + ": " + GetParam().reason, 0), 0u) << error;
+  ASSERT_TRUE(AppendRunRecord(path, FullRecord(), error)) << error;
+  const std::vector<std::string> lines = ReadLines(path);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "{\"earlier\":true}");
+  EXPECT_EQ(lines.back(), FormatRunRecord(FullRecord()));
+  EXPECT_EQ(lines.size(), GetParam().room == 0 ? 2u : 3u);
+  std::filesystem::remove(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, FullFileSystemTest,
+    ::testing::Values(FullCase{"NoRoom", 0, std::strerror(EFBIG)}, FullCase{"RoomForAPart", 10, "only 10 of "}),
+    [](const ::testing::TestParamInfo<FullCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace morvak

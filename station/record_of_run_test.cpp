@@ -1,7 +1,9 @@
 // The record of a run made from its run state: where RecordFile= puts the
 // file, and the record of whole runs into the virtual handset as the window
 // would write it, with the digest of the bytes the run sent.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -139,10 +141,19 @@ TEST_F(RecordedRunTest, ARunWhoseBootFailsRecordsNoChip) {
   EXPECT_NE(lines[1].find("\"asic_id\":null"), std::string::npos) << lines[1];
 }
 
+struct ImageWriteCase {
+  const char* name;
+  bool modificationTimeSetBack;  // as touch -r would, once written
+};
+
+class ImageWrittenDuringTheRunTest : public RecordedRunTest,
+                                     public ::testing::WithParamInterface<ImageWriteCase> {};
+
 // The image is written in place while a slow run streams it: the run never
 // succeeds, and its record's digest is that of the bytes it read and sent,
-// whichever version of the written region that was.
-TEST_F(RecordedRunTest, AnImageWrittenDuringTheRunNeverSucceeds) {
+// whichever version of the written region that was. Its size stays, and its
+// modification time may be set back: the identity still tells.
+TEST_P(ImageWrittenDuringTheRunTest, AnImageWrittenDuringTheRunNeverSucceeds) {
   ImageDesc d;
   d.rawSize = 4096;
   RecordDesc big;
@@ -174,11 +185,24 @@ TEST_F(RecordedRunTest, AnImageWrittenDuringTheRunNeverSucceeds) {
   // Once the raw part is in, the image is open and its record is streaming.
   while (handset->Blocks().size() < 2 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  struct stat checked {};
+  ASSERT_EQ(::stat(image.c_str(), &checked), 0);
+  // Past the file system's coarsest clock tick, so that the write's change
+  // time differs from the one Start saw.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const std::string patch(1000, '\x5A');
   {
     std::fstream f(image, std::ios::binary | std::ios::in | std::ios::out);
     f.seekp(static_cast<std::streamoff>(dataOffset + big.length - patch.size()));
     f.write(patch.data(), static_cast<std::streamsize>(patch.size()));
+  }
+  if (GetParam().modificationTimeSetBack) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, checked.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, image.c_str(), times, 0), 0);
+    struct stat now {};
+    ASSERT_EQ(::stat(image.c_str(), &now), 0);
+    ASSERT_EQ(now.st_mtim.tv_sec, checked.st_mtim.tv_sec);
+    ASSERT_EQ(now.st_mtim.tv_nsec, checked.st_mtim.tv_nsec);
   }
   ASSERT_TRUE(Sha256OfFile(image, after, error)) << error;
   run.JoinWorker();
@@ -197,6 +221,11 @@ TEST_F(RecordedRunTest, AnImageWrittenDuringTheRunNeverSucceeds) {
   ASSERT_EQ(blocks.size(), 4u) << "programmer, raw part, record, layout";
   EXPECT_EQ(run.ImageSha256(), blocks[2].crc == crcAfter ? after : before);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, ImageWrittenDuringTheRunTest,
+    ::testing::Values(ImageWriteCase{"InPlace", false}, ImageWriteCase{"InPlaceThenItsTimeSetBack", true}),
+    [](const ::testing::TestParamInfo<ImageWriteCase>& p) { return std::string(p.param.name); });
 
 // A file renamed over the image's path after Start: nothing of it is sent,
 // and the record carries no digest (neither file is what the run flashed).
