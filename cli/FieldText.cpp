@@ -74,32 +74,40 @@ std::string TableCell(std::string_view text) {
   return cell;
 }
 
-std::string CsvField(std::string_view text) {
-  std::string field;
-  field.reserve(text.size() + 2);
-  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) field += '\'';
+void AppendCsvField(std::string_view text, std::string& out) {
+  const size_t start = out.size();
+  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) out += '\'';
   const size_t suspect = FirstSuspect(text);
-  field.append(text.substr(0, suspect));
+  out.append(text.substr(0, suspect));
   for (size_t at = suspect; at < text.size();) {
     uint32_t codePoint = 0;
     if (const size_t length = MarkAt(text, at, codePoint); length != 0) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(codePoint));
-      field += escape;
+      out += escape;
       at += length;
     } else {
-      field += text[at++];
+      out += text[at++];
     }
   }
-  const bool quoted = field.find_first_of(",\"") != std::string::npos ||
+  const std::string_view field = std::string_view(out).substr(start);
+  const bool quoted = field.find_first_of(",\"") != std::string_view::npos ||
                       (!field.empty() && (field.front() == ' ' || field.back() == ' '));
-  if (!quoted) return field;
+  if (!quoted) return;
   std::string quotedField = "\"";
   for (char c : field) {
     if (c == '"') quotedField += '"';
     quotedField += c;
   }
-  return quotedField + "\"";
+  out.resize(start);
+  out += quotedField;
+  out += '"';
+}
+
+std::string CsvField(std::string_view text) {
+  std::string field;
+  AppendCsvField(text, field);
+  return field;
 }
 
 }  // namespace morvak::cli

@@ -19,5 +19,7 @@ std::string TableCell(std::string_view text);
 // field is then quoted, its quotes doubled, when it holds a comma or a quote
 // or has blanks at an end.
 std::string CsvField(std::string_view text);
+// The same, appended to `out` (a row being made).
+void AppendCsvField(std::string_view text, std::string& out);
 
 }  // namespace morvak::cli

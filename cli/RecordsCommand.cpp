@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,18 +96,18 @@ class Listing {
   std::vector<size_t> m_widths;
 };
 
-std::string CsvRow(const Row& fields) {
+std::string CsvRow(std::initializer_list<std::string_view> fields) {
   std::string row;
-  for (const std::string& f : fields) {
+  for (const std::string_view f : fields) {
     if (!row.empty()) row += ',';
-    row += CsvField(f);
+    AppendCsvField(f, row);
   }
   return row + "\n";
 }
 
-Row CsvListingRow(const RecordEntry& r) {
-  return {r.time,  r.port,        r.asicId,       OutcomeWord(r.outcome), r.image, r.imageSha256,
-          Decimal(r.elapsedSeconds, 3), r.lastLine, r.stage, r.errorCode, r.reason};
+std::string CsvListingRow(const RecordEntry& r) {
+  return CsvRow({r.time, r.port, r.asicId, OutcomeWord(r.outcome), r.image, r.imageSha256,
+                 Decimal(r.elapsedSeconds, 3), r.lastLine, r.stage, r.errorCode, r.reason});
 }
 
 std::vector<const RecordTotals*> TotalRows(const RecordSummary& totals) {
@@ -192,7 +193,7 @@ int RunRecords(const RecordsOptions& options, std::FILE* out, std::FILE* err) {
                            if (!listed(r)) return;
                            ++listedRuns;
                            if (options.csv) {
-                             Put(CsvRow(CsvListingRow(r)), out);
+                             Put(CsvListingRow(r), out);
                            } else {
                              listing.Fit(ListingRow(r));
                            }
