@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "IsoTime.h"
+
 namespace morvak::cli {
 
 struct FlashOptions {
@@ -53,7 +55,7 @@ struct UdevRuleOptions {
 struct RecordsOptions {
   std::string file;
   // --since: only runs started then or later.
-  std::optional<std::chrono::system_clock::time_point> since;
+  std::optional<Instant> since;
   bool failedOnly = false;  // --failed: list only failed runs (the totals count all)
   bool csv = false;
 };

@@ -1,12 +1,16 @@
 // morvak-cli records, in process: what it lists and totals of a record file
 // with --since, --failed and --csv, the lines it leaves out, and its usage.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
 
 #include "CapturedStream.h"
+#include "FieldText.h"
 #include "RecordsCommand.h"
 
 namespace morvak::cli {
@@ -15,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Three ports; virtual-1 flashes two units in the first hour, 1-2.3 fails
-// one the next day.
+// one the next day and the operator stops the next run there.
 constexpr const char* kRecords =
     "{\"time\":\"2026-12-10T08:00:00.000Z\",\"port\":\"virtual-1\",\"asic_id\":\"aa01\","
     "\"image\":\"/srv/img/demo.img\",\"image_sha256\":\"0123456789abcdef0123\",\"result\":\"succeeded\","
@@ -26,8 +30,11 @@ constexpr const char* kRecords =
     "\"last_line\":\"Flash Firmware Error occurred:  code 5, \\\"bad\\\"\",\"elapsed_seconds\":1800.000}\r\n"
     "\n"
     "{\"time\":\"2026-12-11T09:00:00.000Z\",\"port\":\"1-2.3\",\"asic_id\":null,"
-    "\"image\":\"/srv/img/a,b.raw\",\"image_sha256\":null,\"result\":\"failed\",\"elapsed_seconds\":2.000}\n"
-    "{\"time\":\"2026-12-11T09:00:00.000Z\",\"port\":\"1-2.3\"}\n";
+    "\"image\":\"/srv/img/a,b.raw\",\"image_sha256\":null,\"result\":\"failed\",\"stage\":\"record 3\","
+    "\"error_code\":\"0x1B\",\"reason\":\"=the handset \\u202eanswered no more\",\"elapsed_seconds\":2.000}\n"
+    "{\"time\":\"2026-12-11T09:00:00.000Z\",\"port\":\"1-2.3\"}\n"
+    "{\"time\":\"2026-12-11T09:00:02.000Z\",\"port\":\"1-2.3\",\"asic_id\":\"bb01\",\"image\":\"/srv/img/a,b.raw\","
+    "\"result\":\"stopped\",\"stage\":\"loader\",\"reason\":\"stopped by the operator\",\"elapsed_seconds\":1.000}\n";
 
 class RecordFile {
  public:
@@ -95,26 +102,34 @@ TEST_P(RecordsListTest, ListsAndTotalsTheRunsAsked) {
 INSTANTIATE_TEST_SUITE_P(
     Options, RecordsListTest,
     ::testing::Values(
-        // 4 runs from 08:00 on the 10th to 09:00:02 on the 11th.
-        ListCase{"All", {}, {"aa01", "aa02", "-"}, "all 3 1 2 33.3% 0.1\n"},
-        // The totals still count every run.
-        ListCase{"FailedOnly", {"--failed"}, {"aa02", "-"}, "all 3 1 2 33.3% 0.1\n"},
-        // From 08:30 on the 10th to 09:00:02 on the 11th.
-        ListCase{"SinceUtc", {"--since", "2026-12-10T08:30:00Z"}, {"aa02", "-"}, "all 2 0 2 0.0% 0.1\n"},
-        ListCase{"SinceOffset", {"--since=2026-12-10T10:30:01+02:00"}, {"-"}, "all 1 0 1 0.0% 1800.0\n"},
-        ListCase{"FailedSince", {"--failed", "--since=2026-12-10T08:00:01Z"}, {"aa02", "-"}, "all 2 0 2 0.0% 0.1\n"},
-        ListCase{"SinceLater", {"--since", "2027-01-01T00:00:00Z"}, {}, "all 0 0 0 - -\n"}),
+        // 4 runs from 08:00 on the 10th to 09:00:03 on the 11th.
+        ListCase{"All", {}, {"aa01", "aa02", "-", "bb01"}, "all 4 1 2 1 33.3% 0.2\n"},
+        // The totals still count every run; a stopped run is not a failed one.
+        ListCase{"FailedOnly", {"--failed"}, {"aa02", "-"}, "all 4 1 2 1 33.3% 0.2\n"},
+        // From 08:30 on the 10th to 09:00:03 on the 11th.
+        ListCase{"SinceUtc", {"--since", "2026-12-10T08:30:00Z"}, {"aa02", "-", "bb01"}, "all 3 0 2 1 0.0% 0.1\n"},
+        ListCase{"SinceOffset", {"--since=2026-12-10T10:30:01+02:00"}, {"-", "bb01"}, "all 2 0 1 1 0.0% 2400.0\n"},
+        ListCase{"FailedSince", {"--failed", "--since=2026-12-10T08:00:01Z"}, {"aa02", "-"}, "all 3 0 2 1 0.0% 0.1\n"},
+        ListCase{"SinceLater", {"--since", "2027-01-01T00:00:00Z"}, {}, "all 0 0 0 0 - -\n"},
+        ListCase{"SinceFarFuture", {"--since", "2263-01-01"}, {}, "all 0 0 0 0 - -\n"}),
     [](const ::testing::TestParamInfo<ListCase>& p) { return std::string(p.param.name); });
 
 TEST(RecordsCommandTest, TextShowsTheImageNameAndTheStartOfItsDigestAndTotalsPerPort) {
   RecordFile file(kRecords);
   const Result r = Records({file.Path()});
-  EXPECT_NE(r.out.find("2026-12-10T08:00:00.000Z  virtual-1  aa01     succeeded  demo.img  0123456789ab\n"),
+  EXPECT_NE(r.out.find("TIME                      PORT       ASIC ID  RESULT     IMAGE     SHA-256       REASON\n"
+                       "2026-12-10T08:00:00.000Z  virtual-1  aa01     succeeded  demo.img  0123456789ab  -\n"
+                       "2026-12-10T08:30:00.000Z  virtual-1  aa02     failed     demo.img  0123456789ab  "
+                       "Flash Firmware Error occurred:  code 5, \"bad\"\n"
+                       "2026-12-11T09:00:00.000Z  1-2.3      -        failed     a,b.raw   -             "
+                       "record 3: =the handset ?answered no more\n"
+                       "2026-12-11T09:00:02.000Z  1-2.3      bb01     stopped    a,b.raw   -             "
+                       "loader: stopped by the operator\n"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("PORT       RUNS  PASSED  FAILED  PASS RATE  UNITS/HOUR\n"
-                       "1-2.3         1       0       1       0.0%      1800.0\n"
-                       "virtual-1     2       1       1      50.0%         2.0\n"),
+  EXPECT_NE(r.out.find("PORT       RUNS  PASSED  FAILED  STOPPED  PASS RATE  UNITS/HOUR\n"
+                       "1-2.3         2       0       1        1       0.0%      2400.0\n"
+                       "virtual-1     2       1       1        0      50.0%         2.0\n"),
             std::string::npos)
       << r.out;
 }
@@ -124,20 +139,54 @@ TEST(RecordsCommandTest, CsvQuotesWhatNeedsIt) {
   const Result r = Records({"--csv", file.Path()});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "time,port,asic_id,result,image,image_sha256,elapsed_seconds,last_line\n"
-            "2026-12-10T08:00:00.000Z,virtual-1,aa01,succeeded,/srv/img/demo.img,0123456789abcdef0123,1800.000,ok\n"
+            "time,port,asic_id,result,image,image_sha256,elapsed_seconds,last_line,stage,error_code,reason\n"
+            "2026-12-10T08:00:00.000Z,virtual-1,aa01,succeeded,/srv/img/demo.img,0123456789abcdef0123,1800.000,ok,,,\n"
             "2026-12-10T08:30:00.000Z,virtual-1,aa02,failed,/srv/img/demo.img,0123456789abcdef0123,1800.000,"
-            "\"Flash Firmware Error occurred:  code 5, \"\"bad\"\"\"\n"
-            "2026-12-11T09:00:00.000Z,1-2.3,,failed,\"/srv/img/a,b.raw\",,2.000,\n"
+            "\"Flash Firmware Error occurred:  code 5, \"\"bad\"\"\",,,\n"
+            "2026-12-11T09:00:00.000Z,1-2.3,,failed,\"/srv/img/a,b.raw\",,2.000,,record 3,0x1B,"
+            "'=the handset \\u202Eanswered no more\n"
+            "2026-12-11T09:00:02.000Z,1-2.3,bb01,stopped,\"/srv/img/a,b.raw\",,1.000,,loader,,stopped by the operator\n"
             "\n"
-            "port,runs,passed,failed,pass_rate,units_per_hour\n"
-            "1-2.3,1,0,1,0.0,1800.0\n"
-            "virtual-1,2,1,1,50.0,2.0\n"
-            "all,3,1,2,33.3,0.1\n");
-  EXPECT_EQ(CsvField(" lead"), "\" lead\"");
-  EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
-  EXPECT_EQ(CsvField("plain text"), "plain text");
+            "port,runs,passed,failed,stopped,pass_rate,units_per_hour\n"
+            "1-2.3,2,0,1,1,0.0,2400.0\n"
+            "virtual-1,2,1,1,0,50.0,2.0\n"
+            "all,4,1,2,1,33.3,0.2\n");
 }
+
+struct FieldCase {
+  const char* text;
+  const char* cell;  // in the text table
+  const char* csv;
+};
+
+class FieldTextTest : public ::testing::TestWithParam<FieldCase> {};
+
+// Nothing in a field can break a line, reorder what is shown, or run as a
+// spreadsheet's formula.
+TEST_P(FieldTextTest, ShowsAFieldAsTextOnly) {
+  EXPECT_EQ(TableCell(GetParam().text), GetParam().cell) << GetParam().text;
+  EXPECT_EQ(CsvField(GetParam().text), GetParam().csv) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, FieldTextTest,
+    ::testing::Values(FieldCase{"plain text", "plain text", "plain text"}, FieldCase{"", "-", ""},
+                      FieldCase{" lead", " lead", "\" lead\""}, FieldCase{"a,\"b\"", "a,\"b\"", "\"a,\"\"b\"\"\""},
+                      FieldCase{"two\nlines\r", "two?lines?", "two\\u000Alines\\u000D"},
+                      FieldCase{"nul\x01\x1F\x7F", "nul???", "nul\\u0001\\u001F\\u007F"},
+                      FieldCase{"=SUM(A1)", "=SUM(A1)", "'=SUM(A1)"}, FieldCase{"+1", "+1", "'+1"},
+                      FieldCase{"-1,2", "-1,2", "\"'-1,2\""}, FieldCase{"@cmd", "@cmd", "'@cmd"},
+                      FieldCase{"\t=1", "?=1", "'\\u0009=1"}, FieldCase{"\r", "?", "'\\u000D"},
+                      FieldCase{"a=1", "a=1", "a=1"},
+                      // C1 controls; U+00A0 and U+00E9 are text.
+                      FieldCase{"\xC2\x85\xC2\x9B\xC2\xA0\xC3\xA9", "??\xC2\xA0\xC3\xA9", "\\u0085\\u009B\xC2\xA0\xC3\xA9"},
+                      // Overrides, embeddings, isolates and marks; U+2014 and U+2070 are text.
+                      FieldCase{"a\xE2\x80\xAE" "b\xE2\x80\xAA\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C",
+                                "a?b??????", "a\\u202Eb\\u202A\\u2066\\u2069\\u200E\\u200F\\u061C"},
+                      FieldCase{"\xE2\x80\x94\xE2\x81\xB0\xE2\x80\xAF", "\xE2\x80\x94\xE2\x81\xB0\xE2\x80\xAF",
+                                "\xE2\x80\x94\xE2\x81\xB0\xE2\x80\xAF"},
+                      // Cut-off UTF-8 stays as it is.
+                      FieldCase{"\xE2\x80", "\xE2\x80", "\xE2\x80"}));
 
 TEST(RecordsCommandTest, AFileThatCannotBeReadEndsWithStatus1) {
   const fs::path missing = fs::path(::testing::TempDir()) / "morvak-no-such-records.jsonl";
@@ -147,10 +196,27 @@ TEST(RecordsCommandTest, AFileThatCannotBeReadEndsWithStatus1) {
   r = Records({::testing::TempDir()});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Is a directory"), std::string::npos) << r.err;
-  RecordFile empty("");
+  RecordFile empty("\xEF\xBB\xBF");
   r = Records({empty.Path()});
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+// A FIFO without a writer, or a device that never ends, is refused at once,
+// before a byte is read.
+TEST(RecordsCommandTest, AFileThatIsNotARegularFileIsRefused) {
+  const fs::path fifo = fs::path(::testing::TempDir()) / ("morvak-records-fifo-" + std::to_string(::getpid()));
+  fs::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo.string(), std::string("/dev/zero")}) {
+    const auto start = std::chrono::steady_clock::now();
+    const Result r = Records({path});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << path;
+    EXPECT_EQ(r.status, 1) << path;
+    EXPECT_EQ(r.out, "") << path;
+    EXPECT_NE(r.err.find("cannot read the record file " + path + ": not a regular file"), std::string::npos) << r.err;
+  }
+  fs::remove(fifo);
 }
 
 struct UsageCase {

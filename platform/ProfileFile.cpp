@@ -66,6 +66,10 @@ ProfileLoadResult ProfileFile::LoadChecked(const std::string& path, ProfileFile&
 
 ProfileFile ProfileFile::FromText(std::string_view text) {
   ProfileFile profile;
+  // Editors that save UTF-8 may put a byte-order mark first; it would
+  // otherwise hide the first section's header.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
   std::string section;
   bool inSection = false;
   while (!text.empty()) {

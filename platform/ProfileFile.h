@@ -32,6 +32,7 @@ class ProfileFile {
   // regular file, without blocking, and reading at most PROFILE_FILE_LIMIT bytes.
   // With kUnreadable, `errorNumber` (when given) gets the errno that says why.
   static ProfileLoadResult LoadChecked(const std::string& path, ProfileFile& profile, int* errorNumber = nullptr);
+  // A UTF-8 byte-order mark at the very start of `text` is not part of it.
   static ProfileFile FromText(std::string_view text);
 
   // The trimmed value of the first matching key in the first matching section,

@@ -44,6 +44,28 @@ TEST(ProfileFileTest, KeysBeforeAnySectionAndFirstDuplicateRule) {
   EXPECT_FALSE(p.GetString("", "Orphan").has_value());
 }
 
+struct MarkCase {
+  const char* text;
+  const char* recordFile;  // nothing when the section is not read
+};
+
+class ProfileByteOrderMarkTest : public ::testing::TestWithParam<MarkCase> {};
+
+// A mark at the very start is no part of the file; anywhere else it is text.
+TEST_P(ProfileByteOrderMarkTest, OnlyALeadingMarkIsPassedOver) {
+  const std::optional<std::string> value =
+      ProfileFile::FromText(GetParam().text).GetString("LURRA_PARAMS", "RecordFile");
+  EXPECT_EQ(value.value_or("(none)"), GetParam().recordFile ? GetParam().recordFile : "(none)") << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ProfileByteOrderMarkTest,
+    ::testing::Values(MarkCase{"\xEF\xBB\xBF[LURRA_PARAMS]\r\nRecordFile=runs.jsonl\r\n", "runs.jsonl"},
+                      MarkCase{"\xEF\xBB\xBF; saved as UTF-8\n[LURRA_PARAMS]\nRecordFile=a\n", "a"},
+                      MarkCase{"\xEF\xBB\xBF\xEF\xBB\xBF[LURRA_PARAMS]\nRecordFile=a\n", nullptr},
+                      MarkCase{"[LURRA_PARAMS]\n\xEF\xBB\xBFRecordFile=a\n", nullptr},
+                      MarkCase{"\xEF\xBB", nullptr}));
+
 TEST(ProfileFileTest, MissingFileGivesDefaults) {
   EXPECT_EQ(GetPrivateProfileInt("LURRA_PARAMS", "CRCEnable", 1, "/nonexistent/dir/LURRA.ini"), 1u);
 }

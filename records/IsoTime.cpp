@@ -1,9 +1,14 @@
 #include "IsoTime.h"
 
+#include <cmath>
 #include <ctime>
 
 namespace morvak {
 namespace {
+
+constexpr int64_t kNanosPerSecond = 1000000000;
+// Ten thousand years and more: beyond every time a record can give.
+constexpr double kFarSeconds = 1e12;
 
 class Cursor {
  public:
@@ -48,7 +53,33 @@ class Cursor {
 
 }  // namespace
 
-std::optional<std::chrono::system_clock::time_point> ParseIsoTime(std::string_view text) {
+Instant::Instant(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const auto sinceEpoch = time.time_since_epoch();
+  const auto whole = floor<std::chrono::seconds>(sinceEpoch);
+  seconds = whole.count();
+  nanoseconds = static_cast<int32_t>(duration_cast<std::chrono::nanoseconds>(sinceEpoch - whole).count());
+}
+
+std::chrono::duration<double> operator-(const Instant& later, const Instant& earlier) {
+  return std::chrono::duration<double>(static_cast<double>(later.seconds - earlier.seconds) +
+                                       static_cast<double>(later.nanoseconds - earlier.nanoseconds) * 1e-9);
+}
+
+Instant AddSeconds(const Instant& at, double seconds) {
+  if (!(seconds > 0)) return at;
+  const double whole = std::floor(seconds);
+  if (whole >= kFarSeconds) return Instant{at.seconds + static_cast<int64_t>(kFarSeconds), at.nanoseconds};
+  int64_t nanos = at.nanoseconds + std::llround((seconds - whole) * 1e9);
+  int64_t sum = at.seconds + static_cast<int64_t>(whole);
+  if (nanos >= kNanosPerSecond) {
+    nanos -= kNanosPerSecond;
+    ++sum;
+  }
+  return Instant{sum, static_cast<int32_t>(nanos)};
+}
+
+std::optional<Instant> ParseIsoTime(std::string_view text) {
   using namespace std::chrono;
   Cursor at(text);
   const auto y = at.Digits(4);
@@ -102,9 +133,11 @@ std::optional<std::chrono::system_clock::time_point> ParseIsoTime(std::string_vi
     if (!at.AtEnd()) return std::nullopt;
   }
 
-  system_clock::time_point whole;
+  int64_t whole = 0;
   if (offsetMinutes) {
-    whole = sys_days(date) + hours(hour) + minutes(minute) + seconds(second) - minutes(*offsetMinutes);
+    // Days since 1970 in plain integers: no clock's range is involved.
+    const int64_t days = sys_days(date).time_since_epoch().count();
+    whole = days * 86400 + hour * 3600 + minute * 60 + second - int64_t{*offsetMinutes} * 60;
   } else {
     std::tm parts{};
     parts.tm_year = *y - 1900;
@@ -114,11 +147,14 @@ std::optional<std::chrono::system_clock::time_point> ParseIsoTime(std::string_vi
     parts.tm_min = minute;
     parts.tm_sec = second;
     parts.tm_isdst = -1;
-    // Valid fields of a four-digit year cannot overflow a 64-bit time_t.
+    // mktime answers -1 both for an error and for 1969-12-31T23:59:59Z; it
+    // sets the day of the week only when it succeeds.
+    parts.tm_wday = -1;
     const std::time_t t = std::mktime(&parts);
-    whole = system_clock::from_time_t(t);
+    if (parts.tm_wday < 0) return std::nullopt;
+    whole = static_cast<int64_t>(t);
   }
-  return whole + duration_cast<system_clock::duration>(nanoseconds(nanos));
+  return Instant{whole, static_cast<int32_t>(nanos)};
 }
 
 }  // namespace morvak

@@ -1,6 +1,9 @@
 #include "JsonFields.h"
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <unordered_set>
 #include <utility>
 
 namespace morvak {
@@ -8,32 +11,115 @@ namespace {
 
 // Deeper nesting than any record has is refused rather than followed.
 constexpr int kMaxDepth = 32;
+// Up to this many members, a new name is compared with each before it; an
+// object with more (no record has) is checked with a hash set.
+constexpr size_t kNamesComparedOneByOne = 64;
+
+// Equal names, most unequal ones told apart without comparing their bytes.
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && (a.empty() || (a.front() == b.front() && a.back() == b.back())) && a == b;
+}
+
+// The bytes a string's characters are taken as they are: not the quote, the
+// backslash or a control character.
+struct PlainBytes {
+  bool plain[256] = {};
+  constexpr PlainBytes() {
+    for (int c = 0x20; c < 256; ++c) plain[c] = c != '"' && c != '\\';
+  }
+};
+constexpr PlainBytes kPlain;
+
+}  // namespace
+
+const JsonValue* JsonFields::Find(std::string_view name) const {
+  for (size_t i = 0; i < m_count; ++i)
+    if (SameName(m_members[i].name, name)) return &m_members[i].value;
+  return nullptr;
+}
 
 class JsonReader {
  public:
   explicit JsonReader(std::string_view text) : m_text(text) {}
 
+  // `out` is left with no members unless the object is read whole.
   bool Object(JsonFields& out, std::string& why) {
+    out.m_count = 0;
+    if (Members(out, why)) return true;
+    out.m_count = 0;
+    return false;
+  }
+
+ private:
+  bool Members(JsonFields& out, std::string& why) {
     Blanks();
     if (!Take('{')) return Fail("not a JSON object", why);
     Blanks();
     if (Take('}')) return End(why);
+    NameSet names(out);
     for (;;) {
-      std::string name;
+      if (out.m_members.size() == out.m_count) out.m_members.emplace_back();
+      JsonFields::Member& member = out.m_members[out.m_count];
       Blanks();
-      if (!String(name)) return Fail("a member without a quoted name", why);
+      if (!String(member.name)) return Fail("a member without a quoted name", why);
       Blanks();
-      if (!Take(':')) return Fail("no ':' after \"" + name + "\"", why);
-      JsonValue value;
-      if (!Value(value, 0)) return Fail("a value of \"" + name + "\" that is not JSON", why);
-      if (!out.emplace(std::move(name), std::move(value)).second) return Fail("a name given twice", why);
+      if (!Take(':')) return Fail("no ':' after \"" + member.name + "\"", why);
+      member.value.text.clear();
+      if (!Value(member.value, 0)) return Fail("a value of \"" + member.name + "\" that is not JSON", why);
+      if (!names.AddLast()) return Fail("a name given twice", why);
       Blanks();
       if (Take('}')) return End(why);
       if (!Take(',')) return Fail("no ',' or '}' after a member", why);
     }
   }
 
- private:
+  // The names of the members read so far, to refuse one given twice.
+  class NameSet {
+   public:
+    explicit NameSet(JsonFields& fields)
+        : m_fields(fields), m_set(0, Hash{fields}, Equal{fields}) {}
+
+    // Takes in the member just read; false when its name was given before.
+    bool AddLast() {
+      const size_t last = m_fields.m_count;
+      const std::string& name = m_fields.m_members[last].name;
+      if (last < kNamesComparedOneByOne) {
+        // A name whose sketch no earlier name had is new without comparing.
+        const uint64_t bit = uint64_t{1} << Sketch(name);
+        if ((m_sketches & bit) != 0)
+          for (size_t i = 0; i < last; ++i)
+            if (SameName(m_fields.m_members[i].name, name)) return false;
+        m_sketches |= bit;
+      } else {
+        if (m_set.empty())
+          for (size_t i = 0; i < last; ++i) m_set.insert(i);
+        if (!m_set.insert(last).second) return false;
+      }
+      ++m_fields.m_count;
+      return true;
+    }
+
+   private:
+    static unsigned Sketch(std::string_view name) {
+      if (name.empty()) return 0;
+      return (static_cast<unsigned>(name.size()) * 7u + static_cast<unsigned char>(name.front()) * 3u +
+              static_cast<unsigned char>(name.back())) & 63u;
+    }
+
+    // By index: the members' strings move when the vector grows.
+    struct Hash {
+      const JsonFields& fields;
+      size_t operator()(size_t i) const { return std::hash<std::string>()(fields.m_members[i].name); }
+    };
+    struct Equal {
+      const JsonFields& fields;
+      bool operator()(size_t a, size_t b) const { return fields.m_members[a].name == fields.m_members[b].name; }
+    };
+    JsonFields& m_fields;
+    uint64_t m_sketches = 0;
+    std::unordered_set<size_t, Hash, Equal> m_set;
+  };
+
   bool Fail(std::string reason, std::string& why) {
     why = AtEnd() ? "cut off: the line ends inside the object" : std::move(reason);
     return false;
@@ -114,7 +200,7 @@ class JsonReader {
       if (!Take('+')) Take('-');
       if (!Digits()) return false;
     }
-    out = std::string(m_text.substr(start, m_at - start));
+    out.assign(m_text.data() + start, m_at - start);
     return true;
   }
 
@@ -175,10 +261,34 @@ class JsonReader {
     return true;
   }
 
+  // Where the run of plain characters from `from` ends, looked for eight
+  // bytes at a time: is one of them below 0x20, a quote or a backslash?
+  size_t PlainEnd(size_t from) const {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    const auto hasZero = [&](uint64_t w) { return (w - kOnes) & ~w; };
+    const size_t end = m_text.size();
+    size_t at = from;
+    for (; at + 8 <= end; at += 8) {
+      uint64_t word = 0;
+      std::memcpy(&word, m_text.data() + at, 8);
+      const uint64_t suspect =
+          ((word - kOnes * 0x20) & ~word) | hasZero(word ^ (kOnes * '\\')) | hasZero(word ^ (kOnes * '"'));
+      if ((suspect & kHighs) != 0) break;
+    }
+    while (at < end && kPlain.plain[static_cast<unsigned char>(m_text[at])]) ++at;
+    return at;
+  }
+
   bool String(std::string& out) {
     if (!Take('"')) return false;
     out.clear();
     while (!AtEnd()) {
+      // Plain characters are taken a run at a time.
+      const size_t plain = PlainEnd(m_at);
+      out.append(m_text.data() + m_at, plain - m_at);
+      m_at = plain;
+      if (AtEnd()) break;
       const char c = m_text[m_at++];
       if (c == '"') return true;
       if (static_cast<unsigned char>(c) < 0x20) return false;
@@ -212,13 +322,8 @@ class JsonReader {
   size_t m_at = 0;
 };
 
-}  // namespace
-
 bool ParseJsonObject(std::string_view text, JsonFields& out, std::string& why) {
-  JsonFields fields;
-  if (!JsonReader(text).Object(fields, why)) return false;
-  out = std::move(fields);
-  return true;
+  return JsonReader(text).Object(out, why);
 }
 
 }  // namespace morvak

@@ -1,7 +1,6 @@
 #include "RecordTotals.h"
 
 #include <algorithm>
-#include <map>
 
 namespace morvak {
 namespace {
@@ -16,7 +15,7 @@ std::optional<double> RecordTotals::PassRate() const {
 }
 
 std::optional<double> RecordTotals::UnitsPerHour() const {
-  const double hours = std::chrono::duration<double, std::ratio<3600>>(lastEnd - first).count();
+  const double hours = (lastEnd - first).count() / 3600.0;
   if (runs == 0 || !(hours > 0)) return std::nullopt;
   return static_cast<double>(runs) / hours;
 }
@@ -59,17 +58,30 @@ bool PortBefore(const std::string& a, const std::string& b) {
   return a < b;  // "1-02" and "1-2" still have an order
 }
 
-RecordSummary TotalRecords(const std::vector<RecordEntry>& records) {
-  RecordSummary summary;
-  std::map<std::string, RecordTotals, decltype(&PortBefore)> ports(&PortBefore);
-  for (const RecordEntry& r : records) {
-    RecordTotals& port = ports[r.port];
-    port.port = r.port;
-    port.Add(r);
-    summary.all.Add(r);
+void RecordTally::Add(const RecordEntry& record) {
+  // Runs of one port tend to come together.
+  if (m_last == m_ports.end() || m_last->first != record.port) {
+    m_last = m_ports.find(record.port);
+    if (m_last == m_ports.end()) {
+      m_last = m_ports.emplace(record.port, RecordTotals{}).first;
+      m_last->second.port = record.port;
+    }
   }
-  for (auto& [name, totals] : ports) summary.ports.push_back(std::move(totals));
+  m_last->second.Add(record);
+  m_all.Add(record);
+}
+
+RecordSummary RecordTally::Summary() const {
+  RecordSummary summary;
+  for (const auto& [name, totals] : m_ports) summary.ports.push_back(totals);
+  summary.all = m_all;
   return summary;
+}
+
+RecordSummary TotalRecords(const std::vector<RecordEntry>& records) {
+  RecordTally tally;
+  for (const RecordEntry& r : records) tally.Add(r);
+  return tally.Summary();
 }
 
 }  // namespace morvak

@@ -2,8 +2,8 @@
 // The totals of run records, per port and for all: runs, passed, failed,
 // stopped, pass rate (of the runs that passed or failed), and units (runs)
 // per hour over the time the runs took.
-#include <chrono>
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +20,8 @@ struct RecordTotals {
   size_t stopped = 0;  // ended by the operator: neither passed nor failed
   // From the first run's start to the last run's end (a start and its
   // elapsed seconds), over every run counted.
-  std::chrono::system_clock::time_point first;
-  std::chrono::system_clock::time_point lastEnd;
+  Instant first;
+  Instant lastEnd;
 
   // Passed runs in percent of those that passed or failed; nothing without such runs.
   std::optional<double> PassRate() const;
@@ -37,9 +37,26 @@ struct RecordSummary {
   RecordTotals all;
 };
 
-RecordSummary TotalRecords(const std::vector<RecordEntry>& records);
-
 // Natural order of port names: runs of digits compare as numbers.
 bool PortBefore(const std::string& a, const std::string& b);
+
+// The totals of records taken one at a time, as a file is read.
+class RecordTally {
+ public:
+  RecordTally() = default;
+  RecordTally(const RecordTally&) = delete;
+  RecordTally& operator=(const RecordTally&) = delete;
+
+  void Add(const RecordEntry& record);
+  RecordSummary Summary() const;
+
+ private:
+  using Ports = std::map<std::string, RecordTotals, decltype(&PortBefore)>;
+  Ports m_ports{&PortBefore};
+  Ports::iterator m_last = m_ports.end();
+  RecordTotals m_all;
+};
+
+RecordSummary TotalRecords(const std::vector<RecordEntry>& records);
 
 }  // namespace morvak
