@@ -89,6 +89,7 @@ int RunFlash(const FlashOptions& options, std::FILE* out, std::FILE* err, const 
   setup.run.waitTimeout = options.waitTimeout;
   setup.rearm = options.watch;
   setup.units = options.units;
+  setup.reflash = options.reflash;
   // A watching session's wait for handsets: the same seconds a single run waits for its handset.
   if (options.watch) setup.idleEnd = options.waitTimeout;
   // Records are asked for by the command line or, failing that, the configuration.
