@@ -98,9 +98,9 @@ TEST_F(StationWindowTest, EachUnitGoesThroughItsTileAndTheTally) {
   size_t failed = 0;
   for (const std::string& r : records) failed += r.find("\"result\":\"failed\"") != std::string::npos ? 1u : 0u;
   EXPECT_EQ(failed, 1u);
-  EXPECT_EQ(window->TallyText().rfind(Format(texts::kTallyFormat, records.size() - 1, size_t{1}), 0), 0u)
+  EXPECT_EQ(window->TallyText().rfind(Format(texts::kTallyFormat, records.size() - 1, size_t{1}, size_t{0}), 0), 0u)
       << window->TallyText();
-  EXPECT_EQ(window->StatusText(), Format(texts::kStationStoppedFormat, records.size() - 1, size_t{1}));
+  EXPECT_EQ(window->StatusText(), Format(texts::kStationStoppedFormat, records.size() - 1, size_t{1}, size_t{0}));
   EXPECT_TRUE(window->StartButton()->isEnabled());
   EXPECT_FALSE(window->StopButton()->isEnabled());
 }

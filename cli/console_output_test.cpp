@@ -111,17 +111,31 @@ TEST(ConsoleOutputTest, TextLinesOfSeveralHandsetsCarryTheirPort) {
 TEST(SummaryTableTest, OneAlignedRowPerHandsetAndTheCounts) {
   using namespace std::chrono;
   const system_clock::time_point t0{seconds(1000)};
-  std::vector<HandsetOutcome> outcomes(3);
-  outcomes[0] = {"1-2.3", true, true, "56484e44" + std::string(122, '0') + "e4e78202",
-                 "Download the img successfully!00 Minutes, 05 Seconds", t0, t0 + milliseconds(5250)};
-  outcomes[1] = {"1-10", true, false, "", "Init the DDR failed", t0, t0 + milliseconds(40)};
-  outcomes[2] = {"1-4", false, false, "", "cannot be opened: in use by another program", {}, {}};
+  const auto outcome = [](const char* port, bool started, RunOutcome result, std::string asic, const char* line,
+                          system_clock::time_point start, system_clock::time_point end) {
+    HandsetOutcome o;
+    o.port = port;
+    o.started = started;
+    o.outcome = result;
+    o.asicIdHex = std::move(asic);
+    o.lastLine = line;
+    o.startedAt = start;
+    o.endedAt = end;
+    return o;
+  };
+  const std::vector<HandsetOutcome> outcomes = {
+      outcome("1-2.3", true, RunOutcome::Succeeded, "56484e44" + std::string(122, '0') + "e4e78202",
+              "Download the img successfully!00 Minutes, 05 Seconds", t0, t0 + milliseconds(5250)),
+      outcome("1-10", true, RunOutcome::Failed, "", "Init the DDR failed", t0, t0 + milliseconds(40)),
+      outcome("1-7", true, RunOutcome::Stopped, "", "Message handler failed", t0, t0 + milliseconds(70)),
+      outcome("1-4", false, RunOutcome::Failed, "", "cannot be opened: in use by another program", {}, {})};
   EXPECT_EQ(FormatSummaryTable(outcomes),
             "PORT   ASIC ID              RESULT       TIME    LAST LINE\n"
             "1-2.3  56484e44...e4e78202  succeeded    5.25 s  Download the img successfully!00 Minutes, 05 Seconds\n"
             "1-10   -                    failed       0.04 s  Init the DDR failed\n"
+            "1-7    -                    stopped      0.07 s  Message handler failed\n"
             "1-4    -                    not started  0.00 s  cannot be opened: in use by another program\n"
-            "3 handsets: 1 succeeded, 2 failed\n");
+            "4 handsets: 1 succeeded, 2 failed, 1 stopped\n");
 }
 
 TEST(SummaryTableTest, ShortAsicIdKeepsBothEnds) {

@@ -266,7 +266,8 @@ TEST_P(StationEndTest, EveryRunThatStartedIsRecorded) {
   size_t results = 0;
   for (const std::string& line : morvak::clitest::SplitLines(cli.Output()))
     results +=
-        line.find("] passed: ASIC ID ") != std::string::npos || line.find("] FAILED: ASIC ID ") != std::string::npos
+        line.find("] passed: ASIC ID ") != std::string::npos || line.find("] FAILED: ASIC ID ") != std::string::npos ||
+                line.find("] stopped: ASIC ID ") != std::string::npos
             ? 1u
             : 0u;
   EXPECT_EQ(results, lines.size()) << cli.Output();

@@ -219,11 +219,12 @@ TEST(RunRecordCliTest, RecordFileOfTheConfigurationAndTheOptionInItsPlace) {
             0);
   EXPECT_EQ(SplitLines(ReadText(program.Path("records.jsonl"))).size(), 2u);
   EXPECT_EQ(SplitLines(ReadText(other)).size(), 1u);
-  // A record that cannot be written fails the command, after the run.
+  // A record that cannot be written fails the command before any run, with its own status.
   const Outcome o = RunCli("flash --virtual-handset --record " + Quote(scratch.Path("no/such/dir.jsonl")) + " " +
                            Quote(image), program.Program());
-  EXPECT_EQ(o.status, 1) << o.output;
+  EXPECT_EQ(o.status, 74) << o.output;
   EXPECT_TRUE(Contains(o.output, "cannot open the run record")) << o.output;
+  EXPECT_FALSE(Contains(o.output, "Read the input file")) << o.output;
 }
 
 TEST(RunRecordCliTest, NoRecordUnlessAsked) {
@@ -263,7 +264,7 @@ TEST(JsonCliTest, EveryLineIsAnEventWithTimeAndPort) {
       << o.output;
   EXPECT_TRUE(Contains(o.output, "\"port\":\"virtual-1\",\"event\":\"progress_range\",\"range\":5}")) << o.output;
   EXPECT_TRUE(Contains(o.output, "\"port\":\"virtual-1\",\"event\":\"progress\",\"position\":5}")) << o.output;
-  EXPECT_TRUE(Contains(lines.back(), "\"port\":null,\"event\":\"summary\",\"handsets\":2,\"succeeded\":1,\"failed\":1}"))
+  EXPECT_TRUE(Contains(lines.back(), "\"port\":null,\"event\":\"summary\",\"handsets\":2,\"succeeded\":1,\"failed\":1,\"stopped\":0}"))
       << lines.back();
 }
 

@@ -167,11 +167,14 @@ class UsbFlashTest : public EmulatedUsbTest {
     std::string problem;
     ASSERT_EQ(WriteImage(image, desc, nullptr, problem), IMAGE_WRITE_OK) << problem;
   }
+  uint32_t m_plugged = 0;
   EmulatedUsbDevice* PlugHandset(uint8_t port, const char* faults = "") {
     FaultPlan plan;
     std::string error;
     EXPECT_TRUE(ParseFaultPlan(faults, plan, error)) << error;
-    EmulatedUsbDevice* device = m_bed->Plug(At(port), std::make_unique<HandsetUsbFunction>(plan));
+    // Every handset plugged in is a unit of its own, with its own ASIC ID.
+    EmulatedUsbDevice* device =
+        m_bed->Plug(At(port), std::make_unique<HandsetUsbFunction>(plan, BenchUnit{port, ++m_plugged}));
     EXPECT_NE(device, nullptr) << m_bed->LastError();
     return device;
   }
@@ -356,7 +359,7 @@ TEST_F(UsbFlashTest, StationFlashesHandsetsPluggedInDuringTheSessionOnceEach) {
   EXPECT_TRUE(newPort && RunOverAndLookedAtAgain(newPort, deadline)) << "the handset on a new port";
   EmulatedDeviceParams again = At(2);
   again.address = 12;  // a replugged device gets a new number
-  EmulatedUsbDevice* swapped = m_bed->Plug(again, std::make_unique<HandsetUsbFunction>());
+  EmulatedUsbDevice* swapped = m_bed->Plug(again, std::make_unique<HandsetUsbFunction>(FaultPlan{}, BenchUnit{2, 99}));
   EXPECT_NE(swapped, nullptr) << m_bed->LastError();
   if (session.wait_until(deadline) != std::future_status::ready) {
     // Ctrl-C twice: no new run, and the runs going on end (the stops count

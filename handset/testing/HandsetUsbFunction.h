@@ -16,7 +16,8 @@ namespace morvak::usbtest {
 
 class HandsetUsbFunction : public IUsbFunction {
  public:
-  explicit HandsetUsbFunction(FaultPlan plan = {}) : handset(std::move(plan)) {}
+  // `where` gives the handset an ASIC ID of its own, as a unit of a bench.
+  explicit HandsetUsbFunction(FaultPlan plan = {}, BenchUnit where = {}) : handset(std::move(plan), where) {}
 
   // The handset's ROM speaks once the host has claimed the interface.
   void Claimed() override { handset.Attach(); }
