@@ -134,8 +134,9 @@ constexpr std::string_view kEnd =
 
 constexpr std::string_view kExitStatus =
     "exit status: 0 the run succeeded (every run, with several handsets; with\n"
-    "--watch, no run failed), 1 it failed, 2 bad usage, 78 the configuration is\n"
-    "refused or names no handset; ended by a signal, once every run has ended and\n"
+    "--watch, no run failed), 1 it failed, 2 bad usage, 74 a run record could not\n"
+    "be written (no further run starts then), 78 the configuration is refused or\n"
+    "names no handset; ended by a signal, once every run has ended and\n"
     "been recorded: 130 Ctrl-C, 143 SIGTERM, 129 SIGHUP, 131 SIGQUIT, 141 the\n"
     "output could no longer be written.\n";
 
