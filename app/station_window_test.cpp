@@ -131,6 +131,11 @@ TEST_F(StationWindowTest, ClosingDuringARunAsksAndYesEndsTheRunAtOnce) {
 }
 
 TEST_F(StationWindowTest, ASignalEndsTheRunRecordsItAndClosesWithoutAsking) {
+#if defined(__SANITIZE_THREAD__)
+  // The thread sanitizer delivers a signal only at its own points of
+  // synchronisation, late and at no time a test of its timing can bound.
+  GTEST_SKIP() << "signal timing under the thread sanitizer";
+#endif
   Open("hang=run");  // the programmer never reports: the run waits in a read
   window->ChooseImage(Image());
   window->StartStation();

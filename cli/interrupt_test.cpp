@@ -286,6 +286,11 @@ INSTANTIATE_TEST_SUITE_P(
 // A station stuck in a write to an output nobody reads cannot end its runs:
 // a third Ctrl-C quits at once, but only 2 s or more after the second.
 TEST(StuckStationTest, ALateThirdCtrlCQuitsAtOnce) {
+#if defined(__SANITIZE_THREAD__)
+  // The thread sanitizer delivers a signal only at its own points of
+  // synchronisation, late and at no time a test of its timing can bound.
+  GTEST_SKIP() << "signal timing under the thread sanitizer";
+#endif
   CliProcess cli({"flash", "--watch", "--json", "--virtual-handset=count=2,cycle=100", MORVAK_DEMO_IMG}, 4096);
   ASSERT_TRUE(cli.Started());
   ASSERT_TRUE(cli.WaitFor("\"event\":\"status\"", milliseconds(10000))) << cli.Output();

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "ByteBuffer.h"
 #include "FlashRun.h"
@@ -21,6 +22,20 @@ RunStage StageOf(BootStep step) {
     case BootStep::Loader: break;
   }
   return RunStage::Loader;
+}
+
+// The file name after the last separator of `path` ('/' or '\\').
+std::string_view FileNameOf(std::string_view path) {
+  const size_t cut = path.find_last_of("/\\");
+  return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+// The programmer's name as the program's folder has it, told by the path
+// Start built: the worker does not read m_nFlashType, which the window's
+// control may write while the run goes on.
+const char* ProgrammerNameOf(const char* path) {
+  const char* oneNand = ProgrammerFileName(FLASH_TYPE_ONENAND);
+  return FileNameOf(path) == FileNameOf(oneNand) ? oneNand : ProgrammerFileName(FLASH_TYPE_NAND);
 }
 
 }  // namespace
@@ -77,7 +92,7 @@ int FlashRun::CheckImageFile() {
 
 int FlashRun::LoadProgrammer() {
   EnterStage(RunStage::Programmer);
-  const char* name = ProgrammerFileName(m_nFlashType);
+  const char* name = ProgrammerNameOf(m_programFile.path);
   CFileLoader loader;
   loader.SetFileType(FILE_TYPE_PLAIN);
   m_programFile.size = loader.GetSize(m_programFile.path);
