@@ -57,8 +57,7 @@ struct Unit {
   bool workerSucceeded = false;
   bool finished = false;
   // Written by the run's worker (its unit check), read once it has been joined.
-  bool turnedAway = false;
-  std::string turnedAwayLine;
+  bool turnedAway = false;  // its line is the run's last
   std::string sameUnit;  // the port's last unit, not to be taken for a new one
 };
 
@@ -166,7 +165,6 @@ bool Station::MayFlash(Unit& u, const std::string& asicIdHex, std::string& line)
                   it->second.port.c_str());
   }
   u.turnedAway = true;
-  u.turnedAwayLine = line;
   return false;
 }
 
@@ -377,7 +375,7 @@ void Station::Ended(size_t index) {
     }
   } else {
     ++m_turnedAway;
-    m_runs.TurnedAway(RefOf(u), u.turnedAwayLine);
+    m_runs.TurnedAway(RefOf(u), o.lastLine);
   }
   // The port has its channel back; the run and its link go.
   u.channel->Release();
